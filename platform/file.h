@@ -1,0 +1,45 @@
+// The image file as the reader sees it: opened once for exclusive reading,
+// read sequentially from a position that can be moved to any 64-bit offset.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// System error code of a failed call: errno on POSIX, GetLastError() on Windows.
+using ErrorCode = std::uint32_t;
+
+class File {
+ public:
+  virtual ~File() = default;
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Reads up to `size` bytes at the current position into `buffer` and
+  // advances the position. Delivers fewer bytes only at the end of the file.
+  // Returns false when the read fails; LastError() then tells why.
+  virtual bool Read(void* buffer, std::uint32_t size, std::uint32_t& bytesRead) = 0;
+
+  // Moves the position to `offset` bytes from the start of the file.
+  // Returns false when the offset cannot be taken; LastError() tells why.
+  virtual bool Seek(std::uint64_t offset) = 0;
+
+  // The error code of the last failed Read or Seek.
+  virtual ErrorCode LastError() const = 0;
+};
+
+// The outcome of an open: a file, or the error code of the failed open.
+struct OpenResult {
+  std::unique_ptr<File> file;
+  ErrorCode status = 0;
+};
+
+// Opens a regular file by its narrow path for reading, with no other process
+// allowed to hold it at the same time. Never blocks: a directory, a FIFO, a
+// device or a file held by another process fails with its error code.
+OpenResult OpenForExclusiveRead(const std::string& path);
+
+}  // namespace platform

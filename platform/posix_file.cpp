@@ -1,0 +1,103 @@
+// POSIX backend of the image file: open(2) without blocking, fstat(2) to admit
+// regular files only, and a non-blocking flock(2) for exclusivity.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/file.h"
+
+namespace platform {
+namespace {
+
+// Status of an open refused because the path names something that is not a
+// regular file and not a directory (a FIFO, a socket, a device).
+constexpr ErrorCode kNotRegularFile = EINVAL;
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t& bytesRead) override {
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::uint32_t total = 0;
+    while (total < size) {
+      const ssize_t got = ::read(fd_, out + total, size - total);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        lastError_ = static_cast<ErrorCode>(errno);
+        bytesRead = 0;
+        return false;
+      }
+      if (got == 0) break;
+      total += static_cast<std::uint32_t>(got);
+    }
+    bytesRead = total;
+    return true;
+  }
+
+  bool Seek(std::uint64_t offset) override {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
+      lastError_ = EINVAL;
+      return false;
+    }
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+      lastError_ = static_cast<ErrorCode>(errno);
+      return false;
+    }
+    return true;
+  }
+
+  ErrorCode LastError() const override { return lastError_; }
+
+ private:
+  int fd_;
+  ErrorCode lastError_ = 0;
+};
+
+ErrorCode LastErrno() { return static_cast<ErrorCode>(errno); }
+
+// Takes the exclusive advisory lock. A lock held elsewhere refuses the open;
+// a file system that cannot lock at all does not.
+ErrorCode LockExclusively(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return LastErrno();
+    return 0;
+  }
+  return 0;
+}
+
+ErrorCode CheckRegularFile(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return LastErrno();
+  if (S_ISDIR(info.st_mode)) return EISDIR;
+  if (!S_ISREG(info.st_mode)) return kNotRegularFile;
+  return 0;
+}
+
+}  // namespace
+
+OpenResult OpenForExclusiveRead(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO without a writer from blocking the open; it is
+  // cleared again before any read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {nullptr, LastErrno()};
+  ErrorCode status = CheckRegularFile(fd);
+  if (status == 0) status = LockExclusively(fd);
+  if (status == 0) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) status = LastErrno();
+  }
+  if (status != 0) {
+    ::close(fd);
+    return {nullptr, status};
+  }
+  return {std::make_unique<PosixFile>(fd), 0};
+}
+
+}  // namespace platform

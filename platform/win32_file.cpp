@@ -1,0 +1,58 @@
+// Win32 backend of the image file: CreateFileA with no sharing, ReadFile,
+// SetFilePointerEx, CloseHandle and GetLastError.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/file.h"
+
+namespace platform {
+namespace {
+
+class Win32File final : public File {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  ~Win32File() override { ::CloseHandle(handle_); }
+
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t& bytesRead) override {
+    DWORD got = 0;
+    if (!::ReadFile(handle_, buffer, size, &got, nullptr)) {
+      lastError_ = ::GetLastError();
+      bytesRead = 0;
+      return false;
+    }
+    bytesRead = got;
+    return true;
+  }
+
+  bool Seek(std::uint64_t offset) override {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN)) {
+      lastError_ = ::GetLastError();
+      return false;
+    }
+    return true;
+  }
+
+  ErrorCode LastError() const override { return lastError_; }
+
+ private:
+  HANDLE handle_;
+  ErrorCode lastError_ = 0;
+};
+
+}  // namespace
+
+OpenResult OpenForExclusiveRead(const std::string& path) {
+  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {nullptr, ::GetLastError()};
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return {nullptr, ERROR_ACCESS_DENIED};
+  }
+  return {std::make_unique<Win32File>(handle), 0};
+}
+
+}  // namespace platform
