@@ -1,0 +1,93 @@
+#include "app/inspect_plugin_vhdx.h"
+
+#include <cstddef>
+#include <new>
+#include <span>
+#include <vector>
+
+#include "app/partition_area_limits.h"
+#include "partition/gpt_report.h"
+#include "partition/gpt_verification.h"
+#include "partition/mbr_report.h"
+#include "platform/number_format.h"
+#include "vhdx/plugin_vhdx_reader.h"
+
+namespace app {
+namespace {
+
+using platform::HexKeepingPrefixFlag;
+using platform::InCurrentBase;
+using vhdx::CorruptPluginVhdxException;
+
+// Refuses a size from the plugin metadata that the partition tables cannot
+// lie in, or that is too large to be read into memory.
+void CheckAreaSize(std::ostream& out, const char* field, std::int64_t size, std::int64_t minimum) {
+  if (size >= minimum && size <= kMaxPartitionAreaSize) return;
+  out << "PLUGIN_VHDX_METADATA->" << field << " is: " << InCurrentBase(size) << ' ' << field
+      << " should be between " << InCurrentBase(minimum) << " and " << InCurrentBase(kMaxPartitionAreaSize)
+      << std::endl;
+  throw CorruptPluginVhdxException();
+}
+
+std::vector<std::byte> AllocateArea(std::ostream& out, std::int64_t size) {
+  try {
+    return std::vector<std::byte>(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    out << "Cannot allocate " << InCurrentBase(size) << " bytes for the partition tables." << std::endl;
+    throw CorruptPluginVhdxException();
+  }
+}
+
+template <std::size_t Extent>
+std::span<const std::byte, Extent> View(const std::vector<std::byte>& buffer, std::size_t offset) {
+  return std::span<const std::byte, Extent>(buffer.data() + offset, Extent);
+}
+
+void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sectorSize, std::ostream& out) {
+  const std::int64_t areaSize = reader.GetMbrGptSize();
+  out << "GPT Header size:    " << HexKeepingPrefixFlag(static_cast<std::uint64_t>(areaSize)) << std::endl;
+  const std::int64_t trailerLength = reader.GetGptTrailerLength();
+  out << "GPT Trailer size:   " << HexKeepingPrefixFlag(static_cast<std::uint64_t>(trailerLength)) << std::endl;
+  const std::int64_t trailerOffset = reader.GetGptTrailerDiskOffset();
+  out << "GPT Trailer offset: " << HexKeepingPrefixFlag(static_cast<std::uint64_t>(trailerOffset)) << std::endl;
+
+  CheckAreaSize(out, "nMbrGptSize", areaSize, MinPartitionTableAreaSize(sectorSize));
+  CheckAreaSize(out, "nGptTrailerLength", trailerLength, kMinGptTrailerLength);
+  std::vector<std::byte> area = AllocateArea(out, areaSize);
+  std::vector<std::byte> trailer = AllocateArea(out, trailerLength);
+
+  const std::size_t primaryHeader = sectorSize;
+  const std::size_t primaryEntries = 2 * std::size_t{sectorSize};
+  std::uint32_t bytesRead = 0;
+  reader.ReadData(0, area, bytesRead);
+  partition::PrintMbrTable(View<partition::kMbrSize>(area, 0), out);
+  out << std::endl;
+  out << "GPT EFI Header and partition entries" << std::endl;
+  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(area, primaryHeader), out);
+  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(area, primaryEntries), out);
+
+  reader.ReadData(static_cast<std::uint64_t>(trailerOffset), trailer, bytesRead);
+  out << std::endl;
+  out << "GPT trailer partition entries and EFI Header" << std::endl;
+  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(trailer, 0), out);
+  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(trailer, kBackupHeaderOffset), out);
+  partition::VerifyGpt(View<partition::kEfiHeaderSize>(area, primaryHeader),
+                       View<partition::kGptEntryArraySize>(area, primaryEntries),
+                       View<partition::kEfiHeaderSize>(trailer, kBackupHeaderOffset),
+                       View<partition::kGptEntryArraySize>(trailer, 0), out);
+}
+
+}  // namespace
+
+void InspectPluginVhdx(std::string imagePath, std::ostream& out) {
+  vhdx::PluginVhdxReader reader(imagePath, out);
+  try {
+    const std::uint32_t sectorSize = reader.GetLogicalSectorSize();
+    reader.PrintContainerReport();
+    if (reader.HasGptTrailer()) InspectPartitionTables(reader, sectorSize, out);
+  } catch (const CorruptPluginVhdxException& e) {
+    out << "Exception occurred: " << e.what() << std::endl;
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,5 @@
+#include <iostream>
+
+#include "app/command_line.h"
+
+int main(int argc, char* argv[]) { return app::RunCommandLine(argc, argv, std::cout); }

@@ -1,0 +1,70 @@
+#include "app/scan_vhdx_directory.h"
+
+#include <boost/filesystem.hpp>
+
+#include "app/inspect_plugin_vhdx.h"
+#include "vhdx/corrupt_plugin_vhdx_exception.h"
+
+namespace app {
+namespace {
+
+namespace fs = boost::filesystem;
+using boost::system::error_code;
+
+bool HasImageExtension(const fs::path& path) { return path.extension().string() == ".vhdx"; }
+
+void InspectEntry(const fs::path& entry, std::ostream& out) {
+  const std::string narrowPath = entry.string();
+  try {
+    InspectPluginVhdx(narrowPath, out);
+  } catch (const vhdx::CorruptPluginVhdxException& e) {
+    out << "Exception occurred: " << e.what() << std::endl;
+  }
+}
+
+// One entry of the listing. An image whose status cannot be read is reported
+// and skipped; any other such entry is skipped without a word.
+void ScanEntry(const fs::path& entry, std::ostream& out) {
+  error_code error;
+  const fs::file_status status = fs::status(entry, error);
+  if (error && status.type() != fs::file_not_found) {
+    if (HasImageExtension(entry)) {
+      out << entry.string() << " cannot be examined: " << error.message() << std::endl;
+    }
+    return;
+  }
+  if (fs::is_directory(status)) return;
+  if (HasImageExtension(entry)) InspectEntry(entry, out);
+}
+
+void ReportUnreadableDirectory(const std::string& directoryPath, const error_code& error, std::ostream& out) {
+  out << "VHDX directory " << directoryPath << " cannot be listed: " << error.message() << std::endl;
+}
+
+}  // namespace
+
+void ScanVhdxDirectory(std::string directoryPath, std::ostream& out) {
+  const fs::path directory(directoryPath);
+  error_code error;
+  const fs::file_status status = fs::status(directory, error);
+  if (status.type() == fs::file_not_found) {
+    out << "VHDX directory " << directoryPath << " does not exist." << std::endl;
+    return;
+  }
+  if (error) {
+    ReportUnreadableDirectory(directoryPath, error, out);
+    return;
+  }
+  if (!fs::is_directory(status)) {
+    out << directoryPath << " is not a directory." << std::endl;
+    return;
+  }
+
+  fs::directory_iterator it(directory, error);
+  for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+    ScanEntry(it->path(), out);
+  }
+  if (error) ReportUnreadableDirectory(directoryPath, error, out);
+}
+
+}  // namespace app

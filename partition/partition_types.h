@@ -1,0 +1,20 @@
+// The GPT partition types the report names, with the name a partition of
+// that type is expected to carry.
+#pragma once
+
+#include <string_view>
+
+#include "platform/little_endian.h"
+
+namespace partition {
+
+struct PartitionType {
+  platform::Guid guid;
+  std::string_view typeText;
+  std::string_view expectedName;  // empty: the name is not checked
+};
+
+// The known type whose GUID equals `guid`, or the unknown type.
+const PartitionType& ClassifyPartitionType(const platform::Guid& guid);
+
+}  // namespace partition
