@@ -1,0 +1,35 @@
+# A thin layer over CMake. `make run` builds the tool and runs it on a sample
+# image; `make test` builds and runs every test, then again with sanitizers.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all build run test test-release test-sanitize clean
+
+all: build
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON $(CMAKE_FLAGS)
+
+build: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/tools/make_sample_image $(BUILD)/sample.vhdx
+	$(BUILD)/app/vhdx-inspect -f $(BUILD)/sample.vhdx
+
+test: test-release test-sanitize
+
+test-release: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+$(SANITIZE_BUILD)/build.ninja:
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON $(CMAKE_FLAGS)
+
+test-sanitize: $(SANITIZE_BUILD)/build.ninja
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build (and, with "test", the
+# tests) needs and is not installed yet. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev libboost-filesystem-dev)
+if [[ "${1:-}" == "test" ]]; then
+  # GoogleTest, and the independent readers of the formats the tests compare against.
+  packages+=(libgtest-dev googletest qemu-utils gdisk libvhdi-utils)
+else
+  packages+=(libgtest-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
