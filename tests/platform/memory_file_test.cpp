@@ -1,0 +1,37 @@
+#include "platform/memory_file.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+
+#include "platform/zeroed_buffer.h"
+
+namespace platform {
+namespace {
+
+TEST(MemoryFile, ReadsLikeAFile) {
+  const std::array<std::byte, 5> bytes{std::byte{1}, std::byte{2}, std::byte{3}, std::byte{4}, std::byte{5}};
+  const auto file = MakeMemoryFile(bytes);
+  std::array<std::byte, 8> buffer{};
+  std::uint32_t count = 0;
+  ASSERT_TRUE(file->Read(buffer.data(), 2, count));
+  EXPECT_EQ(count, 2u);
+  ASSERT_TRUE(file->Read(buffer.data(), 8, count));
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(buffer[0], std::byte{3});
+  ASSERT_TRUE(file->Seek(0xFFFFFFFFull));
+  ASSERT_TRUE(file->Read(buffer.data(), 8, count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_FALSE(file->Seek(0x8000000000000000ull));
+  EXPECT_EQ(file->LastError(), static_cast<ErrorCode>(EINVAL));
+}
+
+TEST(ZeroedBuffer, StartsZeroFilled) {
+  ZeroedBuffer buffer(1 << 20);
+  ASSERT_EQ(buffer.size(), std::size_t{1} << 20);
+  for (const std::byte b : buffer.span()) ASSERT_EQ(b, std::byte{0});
+}
+
+}  // namespace
+}  // namespace platform
