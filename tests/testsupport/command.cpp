@@ -1,0 +1,50 @@
+#include "command.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+
+namespace testsupport_test {
+
+CommandResult RunCommand(const std::string& command) {
+  CommandResult result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer;
+  std::size_t n = 0;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+bool OnPath(const std::string& program) {
+  return RunCommand("command -v " + Quote(program) + " >/dev/null").exitCode == 0;
+}
+
+std::string ScratchPath(const std::string& name) {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string unique = std::to_string(getpid());
+  if (test != nullptr) unique += std::string("-") + test->test_suite_name() + "-" + test->name();
+  for (char& c : unique) {
+    if (c == '/') c = '_';
+  }
+  return ::testing::TempDir() + "testsupport-" + unique + "-" + name;
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+}  // namespace testsupport_test
