@@ -1,0 +1,64 @@
+# What `cmake --install` puts where, and the Debian package that CPack makes
+# of it (`make package`, or `cpack -G DEB` in a build directory).
+#
+#   bin/vhdx-inspect                                   (app/CMakeLists.txt)
+#   share/man/man1/vhdx-inspect.1.gz                   the manual page
+#   share/bash-completion/completions/vhdx-inspect     loaded on demand by bash-completion
+#
+# The package's dependencies are computed from the installed binary by
+# dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
+# version is the project version.
+if(NOT VHDX_BUILD_APP)
+  return()  # nothing to install without the program
+endif()
+include(GNUInstallDirs)
+
+if(NOT WIN32)
+  # The manual page, compressed as Debian installs manual pages.
+  set(VHDX_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1)
+  find_program(VHDX_GZIP gzip)
+  if(VHDX_GZIP)
+    set(VHDX_MAN_PAGE_GZ ${PROJECT_BINARY_DIR}/man/vhdx-inspect.1.gz)
+    add_custom_command(
+      OUTPUT ${VHDX_MAN_PAGE_GZ}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${VHDX_GZIP} -9 -n -c ${VHDX_MAN_PAGE} > ${VHDX_MAN_PAGE_GZ}
+      DEPENDS ${VHDX_MAN_PAGE}
+      COMMENT "Compressing the manual page"
+      VERBATIM)
+    add_custom_target(vhdx_man_page ALL DEPENDS ${VHDX_MAN_PAGE_GZ})
+    install(FILES ${VHDX_MAN_PAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${VHDX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
+  # bash-completion looks for a command's completion under this name.
+  install(FILES ${PROJECT_SOURCE_DIR}/completion/vhdx-inspect
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+
+set(CPACK_PACKAGE_NAME vhdx-inspect)
+set(CPACK_PACKAGE_VENDOR "vhdx-inspect developers")
+set(CPACK_PACKAGE_CONTACT "vhdx-inspect developers <vhdx-inspect@invalid>"
+    CACHE STRING "Maintainer of the Debian package")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "check plugin VHDX images and report what they hold")
+set(CPACK_PACKAGE_DESCRIPTION
+    "vhdx-inspect validates the VHDX header section, the metadata table and the\n\
+plugin metadata of plugin VHDX images (VHDX images that carry a description\n\
+of their disk's partition tables and volumes), prints what they hold, and\n\
+verifies the stored primary GPT against the backup. It only reads images.")
+set(CPACK_PACKAGE_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
+set(CPACK_PACKAGE_VERSION_MINOR ${PROJECT_VERSION_MINOR})
+set(CPACK_PACKAGE_VERSION_PATCH ${PROJECT_VERSION_PATCH})
+set(CPACK_STRIP_FILES ON)
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_GENERATOR DEB)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)          # vhdx-inspect_<version>_<arch>.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)           # needs dpkg-shlibdeps (dpkg-dev)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, man-db")
+
+include(CPack)
