@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize clean
+.PHONY: all build run test test-release test-sanitize package clean
 
 all: build
 
@@ -30,6 +30,10 @@ $(SANITIZE_BUILD)/build.ninja:
 test-sanitize: $(SANITIZE_BUILD)/build.ninja
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package: $(BUILD)/vhdx-inspect_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -7,6 +7,10 @@ packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev lib
 if [[ "${1:-}" == "test" ]]; then
   # GoogleTest, and the independent readers of the formats the tests compare against.
   packages+=(libgtest-dev googletest qemu-utils gdisk libvhdi-utils)
+  # The package test: building the .deb, installing it, rendering the manual page.
+  packages+=(dpkg-dev groff-base man-db bash-completion)
+elif [[ "${1:-}" == "package" ]]; then
+  packages+=(libgtest-dev dpkg-dev)
 else
   packages+=(libgtest-dev)
 fi
