@@ -54,7 +54,7 @@ struct GptGeometry {
 
 GptGeometry GeometryOf(std::uint32_t sectorSize, std::uint64_t diskSectors) {
   const std::uint64_t arraySectors = EntryArraySectors(sectorSize);
-  if (diskSectors < 3 + 2 * arraySectors) {
+  if (diskSectors < 4 + 2 * arraySectors) {
     throw std::invalid_argument("the virtual disk is too small for a GPT");
   }
   return {2 + arraySectors, diskSectors - 2 - arraySectors, diskSectors - 1 - arraySectors};
@@ -86,6 +86,18 @@ std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize,
        dataEnd - 1, 0, std::u16string(kBasicDataPartitionName)},
   };
 }
+
+namespace {
+
+std::vector<GptPartition> DefaultPartitions(std::uint32_t S, std::uint64_t virtualDiskSize) {
+  const std::uint64_t align = kMiB / S;
+  const GptGeometry g = GeometryOf(S, virtualDiskSize / S);
+  if ((g.lastUsable + 1) / align * align > 117 * align) return StandardPartitions(S, virtualDiskSize);
+  return {{kBasicDataPartitionType, GuidFromString("2C8B5F19-E3A4-47D0-B6F2-98A1C4E07D5B"), g.firstUsable,
+           g.lastUsable, 0, std::u16string(kBasicDataPartitionName)}};
+}
+
+}  // namespace
 
 std::uint64_t Layout::header(int which) const {
   if (which != 1 && which != 2) throw std::invalid_argument("headers are numbered 1 and 2");
@@ -135,10 +147,14 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
   Require(d.virtualDiskSize % S == 0, "the virtual disk size must be a multiple of the sector size");
   Require(d.blockSize != 0, "the block size must not be 0");
   Require(d.volumes.size() <= kMaxVolumes, "a plugin item holds at most 16 volumes");
-  Require(d.partitions.size() <= kGptEntryCount, "a GPT holds at most 128 partitions");
 
   PluginImage image;
   image.description_ = d;
+  if (!d.partitions && !d.partitionAreaBytes) {
+    image.description_.partitions = DefaultPartitions(S, d.virtualDiskSize);
+  }
+  const std::vector<GptPartition> partitions = image.description_.partitions.value_or(std::vector<GptPartition>{});
+  Require(partitions.size() <= kGptEntryCount, "a GPT holds at most 128 partitions");
   Layout& L = image.layout_;
   L.sectorSize = S;
   L.diskSectors = d.virtualDiskSize / S;
@@ -306,8 +322,8 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
     image.PutInMbr(mbr_field::kDiskSignature, d.mbrDiskSignature);
     image.PutInMbr(mbr_field::kBootSignature, 0xAA55);
 
-    for (std::size_t i = 0; i < d.partitions.size(); ++i) {
-      const GptPartition& p = d.partitions[i];
+    for (std::size_t i = 0; i < partitions.size(); ++i) {
+      const GptPartition& p = partitions[i];
       Require(p.name.size() <= kMaxPartitionNameUnits, "a partition name holds at most 36 code units");
       Require(p.firstLba >= g.firstUsable && p.firstLba <= p.lastLba && p.lastLba <= g.lastUsable,
               "a partition lies outside the usable LBAs");
@@ -527,7 +543,7 @@ void AdoptRawDisk(ImageDescription& description, const std::string& rawDiskPath)
   description.virtualDiskSize = size;
   description.nVirtualDiskSize.reset();
   description.gptTrailer = true;
-  description.partitions.clear();
+  description.partitions.reset();
 }
 
 }  // namespace testsupport

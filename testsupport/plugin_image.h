@@ -96,7 +96,10 @@ struct ImageDescription {
   // Partition tables: a protective MBR, the primary GPT and the backup GPT.
   std::uint32_t mbrDiskSignature = 0;
   Guid diskGuid = GuidFromString("A4F2C9E1-7D35-4B08-8C6A-1E59D3B07F42");
-  std::vector<GptPartition> partitions = StandardPartitions(512, 1 * kGiB);  // up to 128
+  // Up to 128 entries. Unset: StandardPartitions for this sector size and disk
+  // size, or one basic data partition over the usable LBAs when the disk is
+  // too small for those.
+  std::optional<std::vector<GptPartition>> partitions;
 
   // Supplied partition tables, instead of the generated ones: the bytes of a
   // raw disk's first sectors (MBR and primary GPT; their size becomes
@@ -187,6 +190,7 @@ class PluginImage {
   std::vector<std::byte>& bytes() { return bytes_; }
   const std::vector<std::byte>& bytes() const { return bytes_; }
   const Layout& layout() const { return layout_; }
+  // The description as built, with `partitions` filled in when it was unset.
   const ImageDescription& description() const { return description_; }
 
   // Raw writes at a file offset; the image grows with zeros when a write

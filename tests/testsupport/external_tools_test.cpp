@@ -30,11 +30,7 @@ struct ImageCase {
 const std::vector<ImageCase>& ImageCases() {
   static const std::vector<ImageCase> cases = {
       {"sample", [](ImageDescription&) {}},
-      {"4096-byte sectors",
-       [](ImageDescription& d) {
-         d.logicalSectorSize = 4096;
-         d.partitions = StandardPartitions(4096, d.virtualDiskSize);
-       }},
+      {"4096-byte sectors", [](ImageDescription& d) { d.logicalSectorSize = 4096; }},
       {"no trailer", [](ImageDescription& d) { d.gptTrailer = false; }},
       {"no volumes", [](ImageDescription& d) { d.volumes.clear(); }},
       {"sixteen volumes",
@@ -42,7 +38,6 @@ const std::vector<ImageCase>& ImageCases() {
       {"4 GiB disk, header 1 current",
        [](ImageDescription& d) {
          d.virtualDiskSize = 4 * kGiB;
-         d.partitions = StandardPartitions(512, d.virtualDiskSize);
          d.header1SequenceNumber = 7;
          d.header2SequenceNumber = 6;
        }},
@@ -154,36 +149,51 @@ std::string Utf8(const std::u16string& ascii) { return std::string(ascii.begin()
 TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
   if (!OnPath("sgdisk")) GTEST_SKIP() << "sgdisk is not installed (package gdisk)";
   // sgdisk takes a plain file to have 512-byte sectors.
-  const ImageDescription d;
-  const PluginImage image = PluginImage::Build(d);
-  ScratchFile raw("disk.raw");
-  WriteRawDisk(image, raw.path());
+  struct Case {
+    const char* name;
+    std::uint64_t virtualDiskSize;
+    std::size_t partitions;
+  };
+  for (const Case& c : {Case{"sample", 1 * kGiB, 3}, Case{"64 MiB disk", 64 * kMiB, 1}}) {
+    SCOPED_TRACE(c.name);
+    ImageDescription d;
+    d.virtualDiskSize = c.virtualDiskSize;
+    const PluginImage image = PluginImage::Build(d);
+    ScratchFile raw("disk.raw");
+    WriteRawDisk(image, raw.path());
 
-  const auto verify = RunCommand("sgdisk -v " + Quote(raw.path()));
-  EXPECT_EQ(verify.exitCode, 0) << verify.output;
-  EXPECT_NE(verify.output.find("No problems found."), std::string::npos) << verify.output;
+    const auto verify = RunCommand("sgdisk -v " + Quote(raw.path()));
+    EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    EXPECT_NE(verify.output.find("No problems found."), std::string::npos) << verify.output;
 
-  const auto print = RunCommand("sgdisk -p " + Quote(raw.path()));
-  EXPECT_NE(print.output.find("Disk identifier (GUID): " + RegistryForm(d.diskGuid)), std::string::npos)
-      << print.output;
-  ASSERT_EQ(d.partitions.size(), 3u);
-  for (std::size_t i = 0; i < d.partitions.size(); ++i) {
-    const GptPartition& p = d.partitions[i];
-    const auto entry = RunCommand("sgdisk -i " + std::to_string(i + 1) + " " + Quote(raw.path()));
-    SCOPED_TRACE(entry.output);
-    EXPECT_NE(entry.output.find("Partition GUID code: " + RegistryForm(p.type)), std::string::npos);
-    EXPECT_NE(entry.output.find("Partition unique GUID: " + RegistryForm(p.unique)), std::string::npos);
-    EXPECT_NE(entry.output.find("First sector: " + std::to_string(p.firstLba) + " "), std::string::npos);
-    EXPECT_NE(entry.output.find("Last sector: " + std::to_string(p.lastLba) + " "), std::string::npos);
-    char attributes[17];
-    std::snprintf(attributes, sizeof attributes, "%016llX", static_cast<unsigned long long>(p.attributes));
-    EXPECT_NE(entry.output.find(std::string("Attribute flags: ") + attributes), std::string::npos);
-    EXPECT_NE(entry.output.find("Partition name: '" + Utf8(p.name) + "'"), std::string::npos);
+    const auto print = RunCommand("sgdisk -p " + Quote(raw.path()));
+    EXPECT_NE(print.output.find("Disk identifier (GUID): " + RegistryForm(d.diskGuid)), std::string::npos)
+        << print.output;
+    EXPECT_NE(print.output.find("Main partition table begins at sector 2 and ends at sector 33"),
+              std::string::npos)
+        << print.output;
+    const std::vector<GptPartition>& partitions = image.description().partitions.value();
+    ASSERT_EQ(partitions.size(), c.partitions);
+    for (std::size_t i = 0; i < partitions.size(); ++i) {
+      const GptPartition& p = partitions[i];
+      const auto entry = RunCommand("sgdisk -i " + std::to_string(i + 1) + " " + Quote(raw.path()));
+      SCOPED_TRACE(entry.output);
+      EXPECT_NE(entry.output.find("Partition GUID code: " + RegistryForm(p.type)), std::string::npos);
+      EXPECT_NE(entry.output.find("Partition unique GUID: " + RegistryForm(p.unique)), std::string::npos);
+      EXPECT_NE(entry.output.find("First sector: " + std::to_string(p.firstLba) + " "), std::string::npos);
+      EXPECT_NE(entry.output.find("Last sector: " + std::to_string(p.lastLba) + " "), std::string::npos);
+      char attributes[17];
+      std::snprintf(attributes, sizeof attributes, "%016llX", static_cast<unsigned long long>(p.attributes));
+      EXPECT_NE(entry.output.find(std::string("Attribute flags: ") + attributes), std::string::npos);
+      EXPECT_NE(entry.output.find("Partition name: '" + Utf8(p.name) + "'"), std::string::npos);
+    }
+    if (c.partitions == 3) {
+      // The standard names go with the standard types, as sgdisk names them.
+      EXPECT_NE(print.output.find("EF00  EFI system partition"), std::string::npos) << print.output;
+      EXPECT_NE(print.output.find("0C01  Microsoft reserved"), std::string::npos) << print.output;
+      EXPECT_NE(print.output.find("0700  Basic data partition"), std::string::npos) << print.output;
+    }
   }
-  // The standard names go with the standard types, as sgdisk names them.
-  EXPECT_NE(print.output.find("EF00  EFI system partition"), std::string::npos) << print.output;
-  EXPECT_NE(print.output.find("0C01  Microsoft reserved"), std::string::npos) << print.output;
-  EXPECT_NE(print.output.find("0700  Basic data partition"), std::string::npos) << print.output;
 }
 
 TEST(ExternalTools, SgdiskNoticesAnEntryChangedBehindTheChecksum) {

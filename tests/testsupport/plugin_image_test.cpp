@@ -102,12 +102,7 @@ struct LayoutCase {
 const std::vector<LayoutCase>& LayoutCases() {
   static const std::vector<LayoutCase> cases = {
       {"sample", [](ImageDescription&) {}, 512, 0x4400, 0x4200},
-      {"4096-byte sectors",
-       [](ImageDescription& d) {
-         d.logicalSectorSize = 4096;
-         d.partitions = StandardPartitions(4096, d.virtualDiskSize);
-       },
-       4096, 0x6000, 0x5000},
+      {"4096-byte sectors", [](ImageDescription& d) { d.logicalSectorSize = 4096; }, 4096, 0x6000, 0x5000},
       {"no volumes", [](ImageDescription& d) { d.volumes.clear(); }, 512, 0x4400, 0x4200},
       {"sixteen volumes", [](ImageDescription& d) { d.volumes = SixteenVolumes(); }, 512, 0x4400, 0x4200},
       {"no trailer", [](ImageDescription& d) { d.gptTrailer = false; }, 512, 0x4400, 0},
@@ -354,14 +349,25 @@ TEST(Guid, RegistryFormBecomesOnDiskLayout) {
   }
 }
 
+// Sets the standard partitions of a 1 GiB disk of 512-byte sectors, with one changed.
+void ChangePartition(ImageDescription& d, std::size_t index, const std::function<void(GptPartition&)>& change) {
+  std::vector<GptPartition> partitions = StandardPartitions(512, 1 * kGiB);
+  change(partitions.at(index));
+  d.partitions = partitions;
+}
+
 TEST(PluginImage, RejectsDescriptionsItCannotLayOut) {
   const std::vector<std::pair<const char*, std::function<void(ImageDescription&)>>> cases = {
       {"seventeen volumes", [](ImageDescription& d) { d.volumes.resize(17); }},
       {"file list longer than its record",
        [](ImageDescription& d) { d.volumes[0].imageFileList = std::u16string(300, u'x'); }},
-      {"partition name of 37 units", [](ImageDescription& d) { d.partitions[0].name = std::u16string(37, u'n'); }},
-      {"partition before the first usable LBA", [](ImageDescription& d) { d.partitions[0].firstLba = 33; }},
-      {"partition after the last usable LBA", [](ImageDescription& d) { d.partitions[2].lastLba = 2097119; }},
+      {"partition name of 37 units",
+       [](ImageDescription& d) { ChangePartition(d, 0, [](GptPartition& p) { p.name = std::u16string(37, u'n'); }); }},
+      {"partition before the first usable LBA",
+       [](ImageDescription& d) { ChangePartition(d, 0, [](GptPartition& p) { p.firstLba = 33; }); }},
+      {"partition after the last usable LBA",
+       [](ImageDescription& d) { ChangePartition(d, 2, [](GptPartition& p) { p.lastLba = 2097119; }); }},
+      {"disk too small for a GPT", [](ImageDescription& d) { d.virtualDiskSize = 67 * 512; }},
       {"sector size not a power of two", [](ImageDescription& d) { d.logicalSectorSize = 1000; }},
       {"disk size not whole sectors", [](ImageDescription& d) { d.virtualDiskSize += 100; }},
       {"trailer over the partition-table area", [](ImageDescription& d) { d.gptTrailerDiskOffset = 0x4000; }},
@@ -401,7 +407,6 @@ TEST(PluginImage, RawDiskRoundTrip) {
     SCOPED_TRACE(S);
     ImageDescription d;
     d.logicalSectorSize = S;
-    d.partitions = StandardPartitions(S, d.virtualDiskSize);
     const PluginImage image = PluginImage::Build(d);
     const std::string raw = ScratchPath("disk.raw");
     WriteRawDisk(image, raw);
