@@ -1,8 +1,6 @@
 #include "command.h"
 
-#include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -23,16 +21,6 @@ CommandResult RunCommand(const std::string& command) {
 
 bool OnPath(const std::string& program) {
   return RunCommand("command -v " + Quote(program) + " >/dev/null").exitCode == 0;
-}
-
-std::string ScratchPath(const std::string& name) {
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string unique = std::to_string(getpid());
-  if (test != nullptr) unique += std::string("-") + test->test_suite_name() + "-" + test->name();
-  for (char& c : unique) {
-    if (c == '/') c = '_';
-  }
-  return ::testing::TempDir() + "testsupport-" + unique + "-" + name;
 }
 
 std::string Quote(const std::string& text) {

@@ -1,5 +1,5 @@
-// Running the independent format checkers (qemu-img, vhdiinfo, sgdisk) and
-// giving each test its own scratch files.
+// Running the independent format checkers (qemu-img, vhdiinfo, sgdisk)
+// through a POSIX shell.
 #pragma once
 
 #include <string>
@@ -16,9 +16,6 @@ CommandResult RunCommand(const std::string& command);
 
 // True when `program` is found on PATH.
 bool OnPath(const std::string& program);
-
-// A path in the test scratch directory that no other running test uses.
-std::string ScratchPath(const std::string& name);
 
 // `text` quoted for the shell.
 std::string Quote(const std::string& text);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "scratch.h"
 #include "testsupport/plugin_image.h"
 
 namespace {
