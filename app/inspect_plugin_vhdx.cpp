@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "app/partition_area_limits.h"
@@ -80,7 +81,12 @@ void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sector
 }  // namespace
 
 void InspectPluginVhdx(std::string imagePath, std::ostream& out) {
-  vhdx::PluginVhdxReader reader(imagePath, out);
+  platform::OpenResult opened = platform::OpenForExclusiveRead(imagePath);
+  InspectPluginVhdx(std::move(imagePath), std::move(opened), out);
+}
+
+void InspectPluginVhdx(std::string imagePath, platform::OpenResult opened, std::ostream& out) {
+  vhdx::PluginVhdxReader reader(std::move(imagePath), out, std::move(opened));
   try {
     const std::uint32_t sectorSize = reader.GetLogicalSectorSize();
     reader.PrintContainerReport();
