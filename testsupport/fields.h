@@ -99,6 +99,18 @@ inline constexpr Field kBlockSize{0, 4};
 inline constexpr Field kFlags{4, 4};
 }  // namespace file_parameters_field
 
+// Virtual Disk Size, Logical Sector Size and Physical Sector Size items: one
+// value each, at the start of the item.
+namespace virtual_disk_size_field {
+inline constexpr Field kVirtualDiskSize{0, 8};
+}  // namespace virtual_disk_size_field
+namespace logical_sector_size_field {
+inline constexpr Field kLogicalSectorSize{0, 4};
+}  // namespace logical_sector_size_field
+namespace physical_sector_size_field {
+inline constexpr Field kPhysicalSectorSize{0, 4};
+}  // namespace physical_sector_size_field
+
 // PLUGIN_VHDX_METADATA: the plugin item's 4096-byte header.
 namespace plugin_field {
 inline constexpr Field kRevision{0, 4};
