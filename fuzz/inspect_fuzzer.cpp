@@ -1,0 +1,36 @@
+// libFuzzer target: the whole per-file inspection (both container stages,
+// the container report, the partition-table size checks, the MBR and GPT
+// reports and the GPT verification) on an in-memory image described by the
+// input (see sparse_image.h), with the report written to a stream that
+// formats everything and keeps nothing.
+#include <cstddef>
+#include <cstdint>
+#include <ios>
+#include <ostream>
+#include <span>
+#include <streambuf>
+
+#include "app/inspect_plugin_vhdx.h"
+#include "fuzz/sparse_image.h"
+#include "platform/memory_file.h"
+
+namespace {
+
+class DiscardingBuffer final : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char_type*, std::streamsize count) override { return count; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static fuzz::SparseImageBuffer image;
+  const std::span<const std::byte> file = image.Assemble(std::as_bytes(std::span(data, size)));
+
+  DiscardingBuffer discard;
+  std::ostream out(&discard);
+  if ((image.flags() & fuzz::kStartInHexadecimal) != 0) out << std::hex << std::showbase;
+  app::InspectPluginVhdx("fuzz.vhdx", platform::OpenResult{platform::MakeMemoryFile(file), 0}, out);
+  return 0;
+}

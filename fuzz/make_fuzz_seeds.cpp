@@ -1,0 +1,65 @@
+// Writes the seed corpus of the fuzz target: valid images from the test
+// support, in the target's input format (sparse_image.h), one file each.
+//
+//   make_fuzz_seeds <directory>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "fuzz/sparse_image.h"
+#include "testsupport/plugin_image.h"
+
+namespace {
+
+using testsupport::ImageDescription;
+using testsupport::PluginImage;
+using testsupport::Volume;
+
+std::vector<Volume> Volumes(int count) {
+  std::vector<Volume> volumes;
+  for (int i = 0; i < count; ++i) {
+    std::u16string list = u"D:\\Images\\volume-" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u".twb";
+    volumes.push_back({512, static_cast<std::int64_t>(16 * testsupport::kMiB), 0, 0, list});
+  }
+  return volumes;
+}
+
+void WriteSeed(const std::filesystem::path& directory, const std::string& name, const PluginImage& image) {
+  const std::vector<std::byte> input = fuzz::EncodeSparseImage(image.bytes());
+  std::ofstream file(directory / name, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
+  if (!file) throw std::runtime_error("cannot write " + (directory / name).string());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::cerr << "usage: make_fuzz_seeds <directory>\n";
+    return 2;
+  }
+  const std::filesystem::path directory = argv[1];
+  std::filesystem::create_directories(directory);
+  try {
+    for (const std::uint32_t sectorSize : {512u, 4096u}) {
+      for (const int volumes : {0, 1, 16}) {
+        for (const bool trailer : {true, false}) {
+          ImageDescription d;
+          d.logicalSectorSize = sectorSize;
+          d.volumes = Volumes(volumes);
+          d.gptTrailer = trailer;
+          const std::string name = "valid-" + std::to_string(sectorSize) + "-sectors-" + std::to_string(volumes) +
+                                   "-volumes-" + (trailer ? "trailer" : "no-trailer");
+          WriteSeed(directory, name, PluginImage::Build(d));
+        }
+      }
+    }
+    WriteSeed(directory, "sample", PluginImage::Build(ImageDescription{}));
+  } catch (const std::exception& e) {
+    std::cerr << "make_fuzz_seeds: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
