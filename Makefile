@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize package clean
+.PHONY: all build run test test-release test-sanitize package fuzz clean
 
 all: build
 
@@ -35,5 +35,18 @@ test-sanitize: $(SANITIZE_BUILD)/build.ninja
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# The fuzz target (fuzz/README.md), built with clang and the sanitizers, run for
+# FUZZ_SECONDS; a crash, hang, leak or memory blow-up fails the run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
+
+$(FUZZ_BUILD)/build.ninja:
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON -DVHDX_FUZZ=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+
+fuzz: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target inspect_fuzzer make_fuzz_seeds
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
