@@ -9,6 +9,9 @@ if [[ "${1:-}" == "test" ]]; then
   packages+=(libgtest-dev googletest qemu-utils gdisk libvhdi-utils)
   # The package test: building the .deb, installing it, rendering the manual page.
   packages+=(dpkg-dev groff-base man-db bash-completion)
+  # The fuzz target (libFuzzer, clang), and the hostile-image checks: memcheck,
+  # the trace of the image's opens, peak memory.
+  packages+=(clang libclang-rt-14-dev valgrind strace time)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev dpkg-dev)
 else
