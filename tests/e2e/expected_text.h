@@ -1,0 +1,223 @@
+// Expected text of the container report and of the diagnostic lines, built
+// from the report's documented labels and the values an image was written
+// with: never from the tool's own output.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testsupport/plugin_image.h"
+
+namespace e2e {
+
+// The number base that earlier output left in force on the tool's standard
+// output. It decides how the values written without a base of their own come
+// out: the first three header values and the numbers in diagnostic lines.
+enum class Base {
+  kDecimal,           // the start of a run
+  kHexWithoutPrefix,  // after the virtual size warning, while the prefix flag is still off
+  kHexWithPrefix,     // after the partition-table report, or a warning once the flag is on
+};
+
+// A number in hexadecimal with the 0x prefix; zero is written as a bare 0.
+inline std::string Hex(std::uint64_t value) {
+  if (value == 0) return "0";
+  std::ostringstream text;
+  text << "0x" << std::hex << value;
+  return text.str();
+}
+
+// A number as it comes out in `base`.
+inline std::string InBase(std::uint64_t value, Base base) {
+  std::ostringstream text;
+  switch (base) {
+    case Base::kDecimal:
+      text << value;
+      break;
+    case Base::kHexWithoutPrefix:
+      text << std::hex << value;
+      break;
+    case Base::kHexWithPrefix:
+      return Hex(value);
+  }
+  return text.str();
+}
+
+// A signed 64-bit field written in hexadecimal: its two's-complement bits.
+inline std::uint64_t Bits(std::int64_t value) { return static_cast<std::uint64_t>(value); }
+
+// What the tool writes after a failed check: the check's line, then the
+// sequence's own line.
+inline std::string Corrupt(const std::string& line) {
+  return line + "\nException occurred: plugin VHDX is corrupt\n";
+}
+
+struct ExpectedVolume {
+  std::uint32_t cbSize = 0;
+  std::uint32_t cbMetaDataOffset = 0;
+  std::uint32_t mySize = 0;
+  std::int64_t nVolumeSize = 0;
+  std::uint16_t cbPassword = 0;
+  std::uint32_t cbPasswordOffset = 0;
+  std::uint64_t cbImageFileList = 0;  // bytes
+};
+
+// Every value that the container report shows.
+struct ExpectedReport {
+  std::string path;
+  Base base = Base::kDecimal;  // in force when the report starts
+
+  // Header block.
+  std::uint64_t sequenceNumber = 0;
+  std::uint16_t version = 0;
+  std::uint16_t logVersion = 0;
+  std::uint32_t logLength = 0;
+  std::uint64_t logOffset = 0;
+  std::uint32_t metadataLength = 0;
+  std::uint64_t metadataOffset = 0;
+  std::uint32_t batLength = 0;
+  std::uint64_t batOffset = 0;
+
+  // Metadata summary.
+  std::uint32_t blockSize = 0;
+  std::uint32_t logicalSectorSize = 0;
+  std::uint32_t physicalSectorSize = 0;
+  std::uint64_t virtualDiskSize = 0;
+  std::uint32_t chunkRatio = 0;
+
+  // Plugin header.
+  std::uint32_t pluginOffset = 0;
+  std::uint32_t revision = 0;
+  std::int64_t nVirtualDiskSize = 0;
+  std::int64_t nMbrGptSize = 0;
+  std::int64_t nGptTrailerLength = 0;
+  std::int64_t nGptTrailerDiskOffset = 0;  // the two trailer lines appear when this is not 0
+  std::uint32_t cbMaxMetaData = 0;
+  std::uint32_t cbTotalMetaData = 0;
+
+  std::vector<ExpectedVolume> volumes;
+};
+
+// The "Parsing " line, the header block, the metadata summary, the plugin
+// header and one block per volume, exactly as documented.
+inline std::string ContainerReport(const ExpectedReport& r) {
+  std::string t;
+  const auto line = [&t](const std::string& text) { t += text + "\n"; };
+  line("Parsing " + r.path);
+  line("");
+
+  line("");
+  line("=========== HEADER ");
+  line("SequenceNumber:   " + InBase(r.sequenceNumber, r.base));
+  line("Version:          " + InBase(r.version, r.base));
+  line("LogVersion:       " + InBase(r.logVersion, r.base));
+  line("LogLength:        " + Hex(r.logLength));
+  line("LogOffset:        " + Hex(r.logOffset));
+  line("MetadataLength:   " + Hex(r.metadataLength));
+  line("MetadataOffset:   " + Hex(r.metadataOffset));
+  line("BATLength:        " + Hex(r.batLength));
+  line("BATOffset:        " + Hex(r.batOffset));
+  line("");
+
+  line("");
+  line("=========== Metadata Entry Summary ");
+  line("BlockSize:         " + Hex(r.blockSize));
+  line("LogicalSectorSize: " + Hex(r.logicalSectorSize));
+  line("PhyicalSectorSize: " + Hex(r.physicalSectorSize));
+  line("VirtualDiskSize:   " + Hex(r.virtualDiskSize));
+  line("ChunkRatio:        " + std::to_string(r.chunkRatio));
+  line("");
+  line("");
+  line("=========== Plugin Header ");
+  line("PlugIn Header offset:  " + Hex(r.pluginOffset));
+  line("Revision:              " + std::to_string(r.revision));
+  line("nVirtualDiskSize:      " + Hex(Bits(r.nVirtualDiskSize)));
+  line("nMbrGptSize:           " + Hex(Bits(r.nMbrGptSize)));
+  if (r.nGptTrailerDiskOffset != 0) {
+    line("nGptTrailerLength:     " + Hex(Bits(r.nGptTrailerLength)));
+    line("nGptTrailerDiskOffset: " + Hex(Bits(r.nGptTrailerDiskOffset)));
+  }
+  line("cbMaxMetaData:         " + Hex(r.cbMaxMetaData));
+  line("cbTotalMetaData:       " + Hex(r.cbTotalMetaData));
+  line("");
+
+  for (std::size_t i = 0; i < r.volumes.size(); ++i) {
+    const ExpectedVolume& v = r.volumes[i];
+    line("");
+    line("=========== Volume " + std::to_string(i + 1));
+    line("\tcbSize:           " + Hex(v.cbSize));
+    line("\tcbMetaDataOffset: " + Hex(v.cbMetaDataOffset));
+    line("");
+    line("\t=========== Volume Plugin Metadata");
+    line("\t\tMySize:           " + Hex(v.mySize));
+    line("\t\tnVolumeSize:      " + Hex(Bits(v.nVolumeSize)));
+    line("\t\tcbPassword:       " + std::to_string(v.cbPassword));
+    line("\t\tcbPasswordOffset: " + Hex(v.cbPasswordOffset));
+    line("\t\tcbImageFileList:  " + std::to_string(v.cbImageFileList));
+    line("");
+  }
+  return t;
+}
+
+// The values that `image` was built with, as its report shows them when it
+// is inspected under `path`.
+inline ExpectedReport ReportOf(const testsupport::PluginImage& image, const std::string& path) {
+  const testsupport::ImageDescription& d = image.description();
+  const testsupport::Layout& l = image.layout();
+  ExpectedReport r;
+  r.path = path;
+  r.sequenceNumber = d.header1SequenceNumber > d.header2SequenceNumber ? d.header1SequenceNumber
+                                                                        : d.header2SequenceNumber;
+  r.version = d.version;
+  r.logVersion = d.logVersion;
+  r.logLength = d.logLength;
+  r.logOffset = d.logOffset;
+  r.metadataLength = static_cast<std::uint32_t>(l.metadataRegionLength);
+  r.metadataOffset = l.metadataRegion;
+  r.batLength = static_cast<std::uint32_t>(l.batRegionLength);
+  r.batOffset = l.batRegion;
+
+  r.blockSize = d.blockSize;
+  r.logicalSectorSize = d.logicalSectorSize;
+  r.physicalSectorSize = d.physicalSectorSize;
+  r.virtualDiskSize = d.virtualDiskSize;
+  r.chunkRatio = static_cast<std::uint32_t>((std::uint64_t{1} << 23) * d.logicalSectorSize / d.blockSize);
+
+  r.pluginOffset = static_cast<std::uint32_t>(l.pluginItem - l.metadataRegion);
+  r.revision = d.pluginRevision;
+  r.nMbrGptSize = static_cast<std::int64_t>(l.partitionAreaSize);
+  r.nVirtualDiskSize = d.nVirtualDiskSize.value_or(static_cast<std::int64_t>(d.virtualDiskSize) - r.nMbrGptSize);
+  r.nGptTrailerLength = static_cast<std::int64_t>(l.trailerLength);
+  r.nGptTrailerDiskOffset = static_cast<std::int64_t>(l.trailerDiskOffset);
+  r.cbMaxMetaData = d.cbMaxMetaData;
+  r.cbTotalMetaData = l.pluginItemLength;
+
+  for (std::size_t i = 0; i < d.volumes.size(); ++i) {
+    const testsupport::Volume& v = d.volumes[i];
+    r.volumes.push_back({v.recordSize, static_cast<std::uint32_t>(l.volumeRecords[i] - l.pluginItem), v.recordSize,
+                         v.volumeSize, v.passwordSize, v.passwordOffset, 2 * v.imageFileList.size()});
+  }
+  return r;
+}
+
+// The sample image without a GPT trailer, so that its inspection ends with
+// the container report.
+inline testsupport::ImageDescription WithoutTrailer() {
+  testsupport::ImageDescription d;
+  d.gptTrailer = false;
+  return d;
+}
+
+// The paths of the entries of `directory`, in the order in which the file
+// system lists them (the order the tool inspects them in).
+inline std::vector<std::string> ListingOrder(const std::filesystem::path& directory) {
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) paths.push_back(entry.path().string());
+  return paths;
+}
+
+}  // namespace e2e
