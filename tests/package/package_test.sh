@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# The Debian package made from this build: CPack builds it, dpkg installs it
+# into a scratch root against this machine's installed packages, and the
+# installed program, manual page and bash completion are tried there.
+#
+#   package_test.sh <build dir> <project version> <make_sample_image>
+#
+# Exit status 77 (skipped) when the packaging tools are not installed.
+set -uo pipefail
+
+build=$1
+version=$2
+make_sample_image=$3
+
+for tool in cpack dpkg dpkg-deb dpkg-shlibdeps groff man; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (bash scripts/install-deps.sh test installs it)"
+    exit 77
+  fi
+done
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/vhdx-inspect-package.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# --- Build the package from this build tree ---------------------------------
+if ! (cd "$build" && cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log"
+  echo "FAIL: cpack could not build the package"
+  exit 1
+fi
+shopt -s nullglob
+debs=("$scratch"/out/*.deb)
+if [[ ${#debs[@]} -ne 1 ]]; then
+  echo "FAIL: cpack made ${#debs[@]} .deb files, expected one"
+  exit 1
+fi
+deb=${debs[0]}
+arch=$(dpkg --print-architecture)
+[[ $(basename "$deb") == "vhdx-inspect_${version}_${arch}.deb" ]] ||
+  fail "package file $(basename "$deb"), expected vhdx-inspect_${version}_${arch}.deb"
+
+# --- Control fields ----------------------------------------------------------
+[[ $(dpkg-deb -f "$deb" Package) == vhdx-inspect ]] || fail "Package is not vhdx-inspect"
+[[ $(dpkg-deb -f "$deb" Version) == "$version" ]] ||
+  fail "Version is '$(dpkg-deb -f "$deb" Version)', expected the project version $version"
+depends=$(dpkg-deb -f "$deb" Depends)
+# Computed from the binary: the Boost libraries it links, by their runtime packages.
+for library in libboost-program-options libboost-filesystem libstdc++6 libc6; do
+  [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+done
+
+# --- Contents ----------------------------------------------------------------
+contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
+completions_dir=usr/share/bash-completion/completions
+if command -v pkg-config >/dev/null && pkg-config --exists bash-completion; then
+  # Where this machine's bash-completion looks for a command's completion.
+  completions_dir=$(pkg-config --variable=completionsdir bash-completion)
+  completions_dir=${completions_dir#/}
+fi
+for file in usr/bin/vhdx-inspect usr/share/man/man1/vhdx-inspect.1.gz "$completions_dir/vhdx-inspect"; do
+  grep -qx "\./$file" <<<"$contents" || fail "the package does not hold /$file"
+done
+
+# --- Install into a scratch root ----------------------------------------------
+# The root's package database holds this machine's records of exactly the
+# packages named in Depends, so dpkg refuses the package unless every
+# dependency is installed here in a version that satisfies it.
+root=$scratch/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
+touch "$root/var/lib/dpkg/available"
+: >"$root/var/lib/dpkg/status"
+IFS=',' read -ra clauses <<<"$depends"
+for clause in "${clauses[@]}"; do
+  for alternative in ${clause//|/ }; do
+    [[ $alternative == \(* || $alternative == *\) || $alternative =~ ^[\<\>=]+$ ]] && continue
+    if record=$(dpkg-query -s "$alternative" 2>/dev/null); then
+      printf '%s\n\n' "$record" >>"$root/var/lib/dpkg/status"
+    fi
+  done
+done
+if ! dpkg --root="$root" --force-not-root --log=/dev/null -i "$deb" >"$scratch/dpkg.log" 2>&1; then
+  cat "$scratch/dpkg.log"
+  fail "dpkg could not install the package (Depends: $depends)"
+fi
+[[ $(dpkg --root="$root" -s vhdx-inspect 2>/dev/null | grep '^Status:') == "Status: install ok installed" ]] ||
+  fail "dpkg does not list vhdx-inspect as installed"
+
+installed=$root/usr/bin/vhdx-inspect
+if [[ ! -x $installed ]]; then
+  fail "no executable /usr/bin/vhdx-inspect after installing"
+  echo "$failures failed"
+  exit 1
+fi
+
+# --- The installed program ------------------------------------------------------
+"$installed" -h >"$scratch/help.txt" 2>&1
+status=$?
+[[ $status -eq 0 ]] || fail "vhdx-inspect -h exited with $status"
+[[ $(head -n 1 "$scratch/help.txt") == "Command-line Options:" ]] || fail "-h does not print the options description"
+
+sample=$scratch/sample.vhdx
+"$make_sample_image" "$sample" || fail "make_sample_image failed"
+"$installed" -f "$sample" >"$scratch/report.txt" 2>"$scratch/report.err"
+status=$?
+[[ $status -eq 0 ]] || fail "vhdx-inspect -f sample exited with $status"
+[[ -s $scratch/report.err ]] && fail "vhdx-inspect wrote to standard error: $(cat "$scratch/report.err")"
+[[ $(head -n 1 "$scratch/report.txt") == "Parsing $sample" ]] || fail "the report does not begin with the Parsing line"
+grep -q '^Exception occurred: ' "$scratch/report.txt" && fail "the sample image was reported corrupt"
+# A sound pair of GPTs: the four verification headings, each after an empty
+# line, and nothing else.
+expected_tail=$'\nVerifying the EFI header\n\nVerifying the EFI trailer\n\nVerifying the EFI LBA entries\n\nVerifying the PartitionEntryArrayCRC32'
+[[ $(tail -n 8 "$scratch/report.txt") == "$expected_tail" ]] ||
+  fail "the report of the sample does not end with a clean verification: $(tail -n 8 "$scratch/report.txt")"
+
+# --- The installed manual page ------------------------------------------------
+page=$root/usr/share/man/man1/vhdx-inspect.1.gz
+gzip -dc "$page" >"$scratch/vhdx-inspect.1" || fail "the manual page is not gzip-compressed"
+groff -man -ww -z "$scratch/vhdx-inspect.1" >"$scratch/groff.log" 2>&1
+[[ -s $scratch/groff.log ]] && fail "groff -man -ww warns: $(cat "$scratch/groff.log")"
+MANWIDTH=80 man --warnings -l "$page" >"$scratch/man.txt" 2>"$scratch/man.err"
+status=$?
+[[ $status -eq 0 ]] || fail "man -l exited with $status"
+[[ -s $scratch/man.err ]] && fail "man -l warns: $(cat "$scratch/man.err")"
+grep -q 'vhdx-inspect - check plugin VHDX images' "$scratch/man.txt" || fail "man -l did not render the NAME section"
+
+# Every line the tool writes about a fault is explained: the fixed part of
+# each, as the page renders it (whitespace runs taken as one blank).
+rendered=$(MANWIDTH=1000 man -l "$page" 2>/dev/null | tr -s ' \t' '  ')
+while IFS= read -r message; do
+  [[ -z $message ]] && continue
+  [[ $rendered == *"$message"* ]] || fail "the manual page does not document: $message"
+done <<'MESSAGES'
+CreateFile failed with status
+ReadFile failed with status
+SetFilePointerEx failed with status
+Attemped to read 1048576 bytes, but
+Not a VHDX signature.
+VHDX not created by Tallowbridge.
+Not a valid header.
+Not a valid header CRC.
+Not a valid region CRC.
+Not a valid region.
+Entry count should be 2.
+Bad BAT GUID.
+Bad Metadata GUID.
+Not a valid metadata table header.
+Entry count should be 6.
+Not a Tolvenar VHDX - the plugin metadata is missing.
+Offset should be at most
+BlockSize should be 33554432
+VIRTUAL_DISK_SIZE->VirtualDiskSize is:
+PLUGIN_VHDX_METADATA->cbTotalMetaData
+table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0
+table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0
+entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is:
+pTwbMetaData->MySize is:
+pTwbMetaData->ImageFileList is not terminated inside the metadata region.
+TotalPluginMetadataSize
+nMbrGptSize should be between
+nGptTrailerLength should be between 0x405c and 0x4000000
+Exception occurred: plugin VHDX is corrupt
+PartitionName is invalid.
+Signature is invalid.
+Revision is invalid.
+HeaderSize is invalid.
+NumberOfPartitionEntries is invalid.
+SizeOfPartitionEntry is invalid.
+HeaderCRC32 is invalid.
+PartitionEntryArrayCRC32 is invalid.
+pEfiHeader->MyLBA is invalid.
+pEfiHeader->AlternateLBA is invalid.
+pEfiHeader->FirstUsableLBA is invalid.
+pEfiHeader->LastUsableLBA is invalid.
+pEfiHeader->PartitionEntryArrayCRC32 is invalid.
+does not exist.
+is not a directory.
+cannot be listed:
+cannot be examined:
+Please specify a VHDX path or file
+MESSAGES
+
+# --- The installed bash completion ---------------------------------------------
+completion=$root/$completions_dir/vhdx-inspect
+mkdir -p "$scratch/files/images" "$scratch/files/more images"
+touch "$scratch/files/disk.vhdx" "$scratch/files/notes.txt"
+complete_words() {  # prints the completions of the last word, one a line, sorted
+  (cd "$scratch/files" && bash -c '
+    source "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _vhdx_inspect
+    printf "%s\n" "${COMPREPLY[@]}"' completion "$completion" "$@" | LC_ALL=C sort)
+}
+expect_completion() {  # <expected, one a line> <words...>
+  local expected=$1
+  shift
+  local got
+  got=$(complete_words "$@")
+  [[ $got == "$expected" ]] || fail "completing '$*' gave [${got//$'\n'/, }], expected [${expected//$'\n'/, }]"
+}
+expect_completion $'disk.vhdx\nimages\nmore images\nnotes.txt' vhdx-inspect -f ''
+expect_completion $'disk.vhdx' vhdx-inspect --vhdx-file d
+expect_completion $'images\nmore images' vhdx-inspect -p ''
+expect_completion $'more images' vhdx-inspect --vhdx-path = m
+expect_completion $'--vhdx-file\n--vhdx-path' vhdx-inspect --vhdx
+expect_completion '' vhdx-inspect -h ''
+
+# bash-completion, when installed, loads it on demand from the installed place.
+if [[ -r /usr/share/bash-completion/bash_completion ]]; then
+  loaded=$(XDG_DATA_DIRS=$root/usr/share bash -c '
+    source /usr/share/bash-completion/bash_completion
+    __load_completion vhdx-inspect && complete -p vhdx-inspect' 2>&1)
+  [[ $loaded == "complete -F _vhdx_inspect vhdx-inspect" ]] ||
+    fail "bash-completion does not load the installed completion: $loaded"
+fi
+
+if [[ $failures -ne 0 ]]; then
+  echo "$failures failed"
+  exit 1
+fi
+echo "package $(basename "$deb") installs and works"
