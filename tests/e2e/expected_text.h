@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -217,6 +218,23 @@ inline testsupport::ImageDescription WithoutTrailer() {
 inline std::vector<std::string> ListingOrder(const std::filesystem::path& directory) {
   std::vector<std::string> paths;
   for (const auto& entry : std::filesystem::directory_iterator(directory)) paths.push_back(entry.path().string());
+  return paths;
+}
+
+// Writes `images` into `directory` under the names "image-1.vhdx",
+// "image-2.vhdx" ..., so that the file system lists them in the order given
+// (whatever order it lists names in), and returns their paths in that order.
+inline std::vector<std::string> WriteInListingOrder(const std::filesystem::path& directory,
+                                                    const std::vector<const testsupport::PluginImage*>& images) {
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const std::filesystem::path placeholder = directory / ("image-" + std::to_string(i + 1) + ".vhdx");
+    std::ofstream{placeholder};
+  }
+  std::vector<std::string> paths;
+  for (const std::string& path : ListingOrder(directory)) {
+    if (std::filesystem::path(path).filename().string().rfind("image-", 0) == 0) paths.push_back(path);
+  }
+  for (std::size_t i = 0; i < images.size(); ++i) images[i]->WriteTo(paths.at(i));
   return paths;
 }
 
