@@ -1,0 +1,111 @@
+// The whole per-file inspection through the Win32 backend: an image read
+// from a real file gives exactly the text that the same bytes give from
+// memory, wherever in a sparse file its GPT trailer lies; an image that
+// cannot be opened gives the CreateFile line with the Windows status and the
+// exception line.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/inspect_plugin_vhdx.h"
+#include "platform/memory_file.h"
+#include "scratch_file.h"
+#include "testsupport/plugin_image.h"
+
+namespace {
+
+using testsupport::ImageDescription;
+using testsupport::PluginImage;
+using windows_test::HeldOpen;
+using windows_test::ScratchPath;
+using windows_test::WriteAt;
+
+constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+
+std::string InspectFile(const std::string& path) {
+  std::ostringstream out;
+  app::InspectPluginVhdx(path, out);
+  return out.str();
+}
+
+std::string InspectMemory(const std::string& name, const PluginImage& image) {
+  std::ostringstream out;
+  app::InspectPluginVhdx(name, {platform::MakeMemoryFile(image.bytes()), 0}, out);
+  return out.str();
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+TEST(InspectionOnWin32Test, GivesTheTextOfTheSameBytesInMemory) {
+  ImageDescription sectors4096;
+  sectors4096.logicalSectorSize = 4096;
+  sectors4096.partitions = testsupport::StandardPartitions(4096, sectors4096.virtualDiskSize);
+  ImageDescription withoutTrailer;
+  withoutTrailer.gptTrailer = false;
+  for (const ImageDescription& description : {ImageDescription{}, sectors4096, withoutTrailer}) {
+    SCOPED_TRACE(description.logicalSectorSize);
+    const PluginImage image = PluginImage::Build(description);
+    ScratchPath path(".vhdx");
+    image.WriteTo(path.str());
+    const std::string text = InspectFile(path.str());
+    EXPECT_EQ(text, InspectMemory(path.str(), image));
+    EXPECT_EQ(text.find("Exception occurred"), std::string::npos) << text;
+  }
+}
+
+// The sample image with its GPT trailer 4 GiB further into the data area, in
+// a sparse file of more than 4 GiB, reads as the sample does: only the
+// trailer offset differs. Its old place is zeroed, so a position cut to 32
+// bits would print zeros.
+TEST(InspectionOnWin32Test, ReadsAGptTrailerBeyond4GiB) {
+  const PluginImage sample = PluginImage::Build(ImageDescription{});
+  PluginImage moved = sample;
+  const testsupport::Layout& layout = moved.layout();
+  const std::uint64_t offset = layout.trailerDiskOffset;
+  const std::uint64_t movedOffset = 4 * kGiB + offset;
+  const auto trailer = sample.View(layout.trailer, layout.trailerLength);
+  moved.PutBytes(layout.trailer, std::vector<std::byte>(trailer.size()));
+  moved.PutInPluginItem(testsupport::plugin_field::kGptTrailerDiskOffset, movedOffset);
+  ScratchPath path(".vhdx");
+  moved.WriteTo(path.str());
+  WriteAt(path.str(), layout.dataArea + movedOffset, trailer);
+
+  std::string text = InspectFile(path.str());
+  ASSERT_EQ(text.find("Exception occurred"), std::string::npos) << text;
+  const auto hex = [](std::uint64_t value) {
+    std::ostringstream out;
+    out << std::hex << std::showbase << value;
+    return out.str();
+  };
+  text = ReplaceAll(text, hex(movedOffset), hex(offset));
+  text = ReplaceAll(text, std::to_string(movedOffset), std::to_string(offset));
+  EXPECT_EQ(text, InspectMemory(path.str(), sample));
+}
+
+TEST(InspectionOnWin32Test, AnImageThatCannotBeOpenedGivesTheCreateFileLine) {
+  ScratchPath directory(".d");
+  ASSERT_TRUE(::CreateDirectoryA(directory.str().c_str(), nullptr));
+  ScratchPath held("-held.vhdx");
+  PluginImage::Build(ImageDescription{}).WriteTo(held.str());
+  HeldOpen holder(held.str());
+  ASSERT_TRUE(holder.held());
+  struct Case {
+    std::string path;
+    int status;
+  };
+  for (const Case& c : {Case{directory.str() + "\\missing.vhdx", 2}, Case{directory.str(), 5}, Case{held.str(), 32}}) {
+    EXPECT_EQ(InspectFile(c.path), "CreateFile failed with status " + std::to_string(c.status) +
+                                       " for file: " + c.path + "\nException occurred: plugin VHDX is corrupt\n");
+  }
+}
+
+}  // namespace
