@@ -1,8 +1,19 @@
 // A zero-filled byte buffer of fixed size, owned by one object.
+//
+// Every byte reads as zero until its owner writes it. The POSIX backend hands
+// a released buffer to the next owner of the same size instead of asking the
+// system for fresh pages (a page fault and a cleared page for every 4 KiB of
+// every buffer, for every image). Such a buffer still holds its last owner's
+// bytes and is cleared lazily: ReadFrom overwrites it with what a file
+// delivers and zero-fills the rest, so a buffer that is filled by one read
+// never has to be cleared first; any other access clears it first.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
+
+#include "platform/file.h"
 
 namespace platform {
 
@@ -15,15 +26,28 @@ class ZeroedBuffer {
   ZeroedBuffer(const ZeroedBuffer&) = delete;
   ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
 
-  std::byte* data() { return data_; }
-  const std::byte* data() const { return data_; }
+  std::byte* data() { return Cleared(); }
+  const std::byte* data() const { return Cleared(); }
   std::size_t size() const { return data_ ? size_ : 0; }
-  std::span<std::byte> span() { return {data_, size()}; }
-  std::span<const std::byte> span() const { return {data_, size()}; }
+  std::span<std::byte> span() { return {Cleared(), size()}; }
+  std::span<const std::byte> span() const { return {Cleared(), size()}; }
+
+  // Reads size() bytes (at most 4 GiB - 1) from the current position of
+  // `file` into the buffer, as File::Read does, and zero-fills the bytes the
+  // read did not deliver. After a failed read the buffer is all zero.
+  bool ReadFrom(File& file, std::uint32_t& bytesRead);
 
  private:
+  std::byte* Cleared() const {
+    if (stale_) Clear();
+    return data_;
+  }
+  void Clear() const;
+
   std::byte* data_ = nullptr;
   std::size_t size_ = 0;
+  // The bytes are still an earlier owner's; they read as zero all the same.
+  mutable bool stale_ = false;
 };
 
 }  // namespace platform

@@ -44,7 +44,7 @@ void PluginVhdxReader::ReadHeaderSection() {
     Fail("ReadFile failed with status ", InCurrentBase(platform::ErrorCode{ENOMEM}), " for file: ",
          FileName.c_str());
   }
-  if (!FileHandle->Read(HeaderSectionBuffer.data(), kHeaderSectionSize, bytesRead)) {
+  if (!HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead)) {
     Fail("ReadFile failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ", FileName.c_str());
   }
   if (bytesRead != kHeaderSectionSize) {

@@ -44,11 +44,10 @@ void PluginVhdxReader::ParseMetadata() {
          FileName.c_str());
   }
   std::uint32_t bytesRead = 0;
-  if (MetadataBuffer.size() != kMetadataRegionReadSize ||
-      !FileHandle->Read(MetadataBuffer.data(), kMetadataRegionReadSize, bytesRead)) {
+  // What a short read does not deliver reads as zero.
+  if (MetadataBuffer.size() != kMetadataRegionReadSize || !MetadataBuffer.ReadFrom(*FileHandle, bytesRead)) {
     return;  // the stage stays incomplete; the metadata report refuses to run
   }
-  std::fill(MetadataBuffer.data() + bytesRead, MetadataBuffer.data() + kMetadataRegionReadSize, std::byte{0});
 
   const std::span<const std::byte> region = MetadataBuffer.span();
   const auto table = *LoadRecord<METADATA_TABLE>(region);

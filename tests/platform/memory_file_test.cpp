@@ -5,8 +5,6 @@
 #include <array>
 #include <cerrno>
 
-#include "platform/zeroed_buffer.h"
-
 namespace platform {
 namespace {
 
@@ -25,12 +23,6 @@ TEST(MemoryFile, ReadsLikeAFile) {
   EXPECT_EQ(count, 0u);
   EXPECT_FALSE(file->Seek(0x8000000000000000ull));
   EXPECT_EQ(file->LastError(), static_cast<ErrorCode>(EINVAL));
-}
-
-TEST(ZeroedBuffer, StartsZeroFilled) {
-  ZeroedBuffer buffer(1 << 20);
-  ASSERT_EQ(buffer.size(), std::size_t{1} << 20);
-  for (const std::byte b : buffer.span()) ASSERT_EQ(b, std::byte{0});
 }
 
 }  // namespace
