@@ -8,90 +8,24 @@
 //   EXPECT_EQ(AfterContainerReport(run.out), expected.Render());
 //
 // Numbers follow the number base that the documented output leaves in force:
-// after the container report decimal with the base prefix flag on, and from
-// the three size lines on hexadecimal with the prefix ("0x1f", zero as "0").
+// from the three size lines on, hexadecimal with the prefix ("0x1f", zero as
+// "0"). The container report itself and Hex, Corrupt come from expected_text.h.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "expected_text.h"
 #include "run_tool.h"
 #include "testsupport/checksums.h"
 #include "testsupport/plugin_image.h"
 
 namespace e2e {
 
-// Hexadecimal with the "0x" prefix, zero as a bare 0.
-inline std::string Hex(std::uint64_t value) {
-  if (value == 0) return "0";
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 inline std::string Dec(std::uint64_t value) { return std::to_string(value); }
-
-// ---------------------------------------------------------------------------
-// Container report of a built image, as the first image of a run prints it
-// (the values without a base of their own are decimal then).
-
-inline std::string ContainerReport(const std::string& path, const testsupport::PluginImage& image) {
-  using namespace testsupport;
-  const ImageDescription& d = image.description();
-  const Layout& L = image.layout();
-  const auto plugin = [&](Field field) { return image.Get(L.pluginItem, field); };
-  const std::uint64_t sequence = std::max(d.header1SequenceNumber, d.header2SequenceNumber);
-
-  std::string t = "Parsing " + path + "\n\n";
-  t += "\n=========== HEADER \n";
-  t += "SequenceNumber:   " + Dec(sequence) + "\n";
-  t += "Version:          " + Dec(d.version) + "\n";
-  t += "LogVersion:       " + Dec(d.logVersion) + "\n";
-  t += "LogLength:        " + Hex(d.logLength) + "\n";
-  t += "LogOffset:        " + Hex(d.logOffset) + "\n";
-  t += "MetadataLength:   " + Hex(L.metadataRegionLength) + "\n";
-  t += "MetadataOffset:   " + Hex(L.metadataRegion) + "\n";
-  t += "BATLength:        " + Hex(L.batRegionLength) + "\n";
-  t += "BATOffset:        " + Hex(L.batRegion) + "\n";
-  t += "\n";
-  t += "\n=========== Metadata Entry Summary \n";
-  t += "BlockSize:         " + Hex(d.blockSize) + "\n";
-  t += "LogicalSectorSize: " + Hex(d.logicalSectorSize) + "\n";
-  t += "PhyicalSectorSize: " + Hex(d.physicalSectorSize) + "\n";
-  t += "VirtualDiskSize:   " + Hex(d.virtualDiskSize) + "\n";
-  t += "ChunkRatio:        " + Dec(8388608ull * d.logicalSectorSize / d.blockSize) + "\n";
-  t += "\n\n";
-  t += "=========== Plugin Header \n";
-  t += "PlugIn Header offset:  " + Hex(L.pluginItem - L.metadataRegion) + "\n";
-  t += "Revision:              " + Dec(d.pluginRevision) + "\n";
-  t += "nVirtualDiskSize:      " + Hex(plugin(plugin_field::kVirtualDiskSize)) + "\n";
-  t += "nMbrGptSize:           " + Hex(plugin(plugin_field::kMbrGptSize)) + "\n";
-  if (plugin(plugin_field::kGptTrailerDiskOffset) != 0) {
-    t += "nGptTrailerLength:     " + Hex(plugin(plugin_field::kGptTrailerLength)) + "\n";
-    t += "nGptTrailerDiskOffset: " + Hex(plugin(plugin_field::kGptTrailerDiskOffset)) + "\n";
-  }
-  t += "cbMaxMetaData:         " + Hex(d.cbMaxMetaData) + "\n";
-  t += "cbTotalMetaData:       " + Hex(L.pluginItemLength) + "\n";
-  t += "\n";
-  for (std::size_t i = 0; i < d.volumes.size(); ++i) {
-    const Volume& v = d.volumes[i];
-    t += "\n=========== Volume " + Dec(i + 1) + "\n";
-    t += "\tcbSize:           " + Hex(v.recordSize) + "\n";
-    t += "\tcbMetaDataOffset: " + Hex(L.volumeRecords[i] - L.pluginItem) + "\n";
-    t += "\n\t=========== Volume Plugin Metadata\n";
-    t += "\t\tMySize:           " + Hex(v.recordSize) + "\n";
-    t += "\t\tnVolumeSize:      " + Hex(static_cast<std::uint64_t>(v.volumeSize)) + "\n";
-    t += "\t\tcbPassword:       " + Dec(v.passwordSize) + "\n";
-    t += "\t\tcbPasswordOffset: " + Hex(v.passwordOffset) + "\n";
-    t += "\t\tcbImageFileList:  " + Dec(2 * v.imageFileList.size()) + "\n";
-    t += "\n";
-  }
-  return t;
-}
 
 // ---------------------------------------------------------------------------
 // The three size lines.
@@ -336,8 +270,6 @@ inline std::string AfterContainerReport(const std::string& out) {
   const std::size_t at = out.find("\nGPT Header size:    ");
   return at == std::string::npos ? out : out.substr(at + 1);
 }
-
-inline const std::string kCorrupt = "Exception occurred: plugin VHDX is corrupt\n";
 
 // Writes `image` into `directory` and runs the tool on it in single-file mode.
 inline ToolRun InspectImage(const testsupport::PluginImage& image, const ScratchDirectory& directory,

@@ -5,7 +5,6 @@
 // and the number base that one image's report leaves to the next image.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -89,7 +88,7 @@ TEST(PartitionTables, WholeOutputOfTheSampleImageAtBothSectorSizes) {
     const MbrRecordText protective{false, 0, 0, 0x2, 0xee, 0xff, 0x3ff, 0x3f, 0x1, c.lastLba};
 
     const std::string expected =
-        ContainerReport(scratch / "sample.vhdx", image) + "GPT Header size:    " + Hex(c.areaSize) + "\n" +
+        ContainerReport(ReportOf(image, scratch / "sample.vhdx")) + "GPT Header size:    " + Hex(c.areaSize) + "\n" +
         "GPT Trailer size:   " + Hex(c.trailerLength) + "\n" + "GPT Trailer offset: 0x100000\n" +
         MbrReport(0, {protective, {}, {}, {}}) + "\n" + "GPT EFI Header and partition entries\n" +
         EfiHeaderReport(primary) + EntriesReport(c.entries) + "\n" +
@@ -319,7 +318,7 @@ TEST(PartitionTables, SizesThatCannotHoldThePartitionTablesEndTheImage) {
     EXPECT_EQ(AfterContainerReport(run.out),
               SizeLines(static_cast<std::uint64_t>(c.areaSize), static_cast<std::uint64_t>(c.trailerLength),
                         0x100000) +
-                  c.line + "\n" + kCorrupt);
+                  Corrupt(c.line));
     EXPECT_EQ(run.out.rfind("Parsing " + (scratch / "image.vhdx") + "\n", 0), 0u) << run.out;
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.signal, 0);
@@ -386,9 +385,9 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     const ToolRun run = InspectImage(image, scratch);
     // The partition-table area is read and printed before the trailer is.
     const PartitionTablesText expected = ExpectedTablesOf(image, StandardPartitions(512, kGiB));
-    EXPECT_EQ(AfterContainerReport(run.out), expected.RenderPartitionTableArea() +
-                                                 "SetFilePointerEx failed with status 0x16 for file: " +
-                                                 (scratch / "image.vhdx") + "\n" + kCorrupt);
+    EXPECT_EQ(AfterContainerReport(run.out),
+              expected.RenderPartitionTableArea() +
+                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
     EXPECT_EQ(run.status, 0);
   }
   {
@@ -397,9 +396,9 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     image.PutInRegionTables(RegionEntry(0, region_entry_field::kFileOffset), 0xFFFFFFFFFFF00000u);
     ScratchDirectory scratch;
     const ToolRun run = InspectImage(image, scratch);
-    EXPECT_EQ(AfterContainerReport(run.out), SizeLines(0x4400, 0x4200, 0x100000) +
-                                                 "SetFilePointerEx failed with status 0x16 for file: " +
-                                                 (scratch / "image.vhdx") + "\n" + kCorrupt);
+    EXPECT_EQ(AfterContainerReport(run.out),
+              SizeLines(0x4400, 0x4200, 0x100000) +
+                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
     EXPECT_EQ(run.status, 0);
   }
 }
@@ -412,26 +411,13 @@ TEST(PartitionTables, TheNumberBaseCarriesIntoTheNextImageOfADirectory) {
   PluginImage badRegionTable = PluginImage::Build(ImageDescription{});
   badRegionTable.PutInRegionTables(region_field::kEntryCount, 10);
 
-  // The scan takes the directory's own order; the names are tried until the
-  // image with the GPT is listed first.
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    ScratchDirectory scratch;
-    const std::string first = "gpt-" + std::to_string(attempt) + ".vhdx";
-    const std::string second = "region-" + std::to_string(attempt) + ".vhdx";
-    withGpt.WriteTo(scratch / first);
-    badRegionTable.WriteTo(scratch / second);
-    const auto listed = std::filesystem::directory_iterator(scratch.path());
-    if (listed->path().filename() != first) continue;
-
-    const ToolRun run = RunTool({"-p", scratch.path().string()});
-    const std::string expected = ContainerReport(scratch / first, withGpt) +
-                                 ExpectedTablesOf(withGpt, StandardPartitions(512, kGiB)).Render() +
-                                 "Entry count is: 0xa Entry count should be 2.\n" + kCorrupt;
-    EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.status, 0);
-    return;
-  }
-  FAIL() << "the directory never listed the image with the GPT first";
+  ScratchDirectory scratch;
+  const std::vector<std::string> paths = WriteInListingOrder(scratch.path(), {&withGpt, &badRegionTable});
+  const ToolRun run = RunTool({"-p", scratch.path().string()});
+  EXPECT_EQ(run.out, ContainerReport(ReportOf(withGpt, paths[0])) +
+                         ExpectedTablesOf(withGpt, StandardPartitions(512, kGiB)).Render() +
+                         Corrupt("Entry count is: 0xa Entry count should be 2."));
+  EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace
