@@ -225,32 +225,35 @@ std::vector<VerificationCase> Cases() {
   };
 }
 
-TEST(GptVerification, EachCheckReportsItsFieldAndNothingElse) {
-  for (const std::uint32_t sectorSize : {512u, 4096u}) {
-    for (const VerificationCase& c : Cases()) {
-      SCOPED_TRACE(std::string(c.what) + " at " + std::to_string(sectorSize) + "-byte sectors");
-      ImageDescription d;
-      d.logicalSectorSize = sectorSize;
-      const std::vector<GptPartition> partitions = StandardPartitions(sectorSize, d.virtualDiskSize);
-      d.partitions = partitions;
-      c.describe(d);
-      PluginImage image = PluginImage::Build(d);
-      // The expectation starts from the sound tables; a supplied trailer has none.
-      PartitionTablesText expected = ExpectedTablesOf(PluginImage::Build([&] {
-                                                        ImageDescription sound = d;
-                                                        sound.trailerBytes.reset();
-                                                        return sound;
-                                                      }()),
-                                                      partitions);
-      c.change(image);
-      c.expect(expected, image);
-      ScratchDirectory scratch;
-      const ToolRun run = InspectImage(image, scratch);
-      EXPECT_EQ(AfterContainerReport(run.out), expected.Render());
-      EXPECT_EQ(run.status, 0);
-    }
+class GptVerification : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(GptVerification, EachCheckReportsItsFieldAndNothingElse) {
+  const std::uint32_t sectorSize = GetParam();
+  for (const VerificationCase& c : Cases()) {
+    SCOPED_TRACE(c.what);
+    ImageDescription d;
+    d.logicalSectorSize = sectorSize;
+    const std::vector<GptPartition> partitions = StandardPartitions(sectorSize, d.virtualDiskSize);
+    d.partitions = partitions;
+    c.describe(d);
+    PluginImage image = PluginImage::Build(d);
+    // The expectation starts from the sound tables; a supplied trailer has none.
+    ImageDescription sound = d;
+    sound.trailerBytes.reset();
+    PartitionTablesText expected = ExpectedTablesOf(PluginImage::Build(sound), partitions);
+    c.change(image);
+    c.expect(expected, image);
+    ScratchDirectory scratch;
+    const ToolRun run = InspectImage(image, scratch);
+    EXPECT_EQ(AfterContainerReport(run.out), expected.Render());
+    EXPECT_EQ(run.status, 0);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(SectorSizes, GptVerification, ::testing::Values(512u, 4096u),
+                         [](const ::testing::TestParamInfo<std::uint32_t>& info) {
+                           return "Sector" + std::to_string(info.param);
+                         });
 
 }  // namespace
 }  // namespace e2e
