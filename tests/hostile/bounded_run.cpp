@@ -1,0 +1,111 @@
+#include "bounded_run.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <stdexcept>
+
+namespace hostile {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kExecFailedStatus = 127;
+constexpr char kExecFailedMarker[] = "bounded_run: exec failed\n";
+
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunLimits& limits, int outFd, int errFd) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(kExecFailedStatus);
+  const int devNull = ::open("/dev/null", O_RDONLY);
+  if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  if (limits.as) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(limits.as->gid) != 0 || ::setuid(limits.as->uid) != 0) {
+      ::_exit(kExecFailedStatus);
+    }
+  }
+  ::execv(args[0], args.data());
+  const ssize_t ignored = ::write(STDERR_FILENO, kExecFailedMarker, sizeof kExecFailedMarker - 1);
+  (void)ignored;
+  ::_exit(kExecFailedStatus);
+}
+
+}  // namespace
+
+BoundedRun RunBounded(const std::vector<std::string>& argv, const RunLimits& limits) {
+  int outPipe[2], errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+
+  const Clock::time_point start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) ExecChild(argv, limits, outPipe[1], errPipe[1]);
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+
+  BoundedRun run;
+  std::array<pollfd, 2> fds{{{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}}};
+  std::array<std::string*, 2> sinks{&run.out, &run.err};
+  const Clock::time_point deadline = start + limits.timeout;
+  std::array<char, 65536> chunk;
+  for (int open = 2; open > 0;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      ::kill(pid, SIGKILL);
+      run.timedOut = true;
+      break;
+    }
+    if (::poll(fds.data(), fds.size(), static_cast<int>(left)) < 0 && errno != EINTR) break;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t got = ::read(fds[i].fd, chunk.data(), chunk.size());
+      if (got > 0) {
+        sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (const pollfd& p : fds) {
+    if (p.fd >= 0) ::close(p.fd);
+  }
+
+  int wstatus = 0;
+  rusage usage{};
+  while (::wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
+  }
+  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run.peakKiB = usage.ru_maxrss;
+  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  if (WIFSIGNALED(wstatus)) run.signal = WTERMSIG(wstatus);
+  run.execFailed = run.status == kExecFailedStatus && run.out.empty() &&
+                   (run.err.empty() || run.err == kExecFailedMarker);
+  return run;
+}
+
+BoundedRun RunInspect(const std::vector<std::string>& arguments, const RunLimits& limits) {
+  std::vector<std::string> argv{VHDX_INSPECT_PATH};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return RunBounded(argv, limits);
+}
+
+std::optional<Account> UnprivilegedAccount() {
+  if (::geteuid() != 0) return std::nullopt;
+  const passwd* entry = ::getpwnam("nobody");
+  if (entry == nullptr) return std::nullopt;
+  return Account{entry->pw_uid, entry->pw_gid};
+}
+
+}  // namespace hostile
