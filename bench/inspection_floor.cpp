@@ -22,17 +22,19 @@
 #include <cstring>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "partition/crc32.h"
 #include "vhdx/crc32c.h"
 
 namespace {
 
-std::vector<std::byte> head(1 << 20), meta(2 << 20), area, trailer;
+// Buffers made once and never cleared: each read overwrites what is used.
+constexpr std::size_t kAreaCapacity = 1 << 20;
+const std::span<std::byte> head(new std::byte[1 << 20], 1 << 20), meta(new std::byte[2 << 20], 2 << 20),
+    area(new std::byte[kAreaCapacity], kAreaCapacity), trailer(new std::byte[kAreaCapacity], kAreaCapacity);
 long lines, bytes;
 
-std::uint64_t Le(const std::vector<std::byte>& b, std::uint64_t at, int width) {
+std::uint64_t Le(std::span<const std::byte> b, std::uint64_t at, int width) {
   std::uint64_t v = 0;
   if (at > b.size() - 8) return 0;
   for (int i = width; i-- > 0;) v = v << 8 | std::to_integer<std::uint64_t>(b[at + i]);
@@ -58,22 +60,26 @@ void Inspect(const char* path) {
   const std::uint64_t data = Le(head, 0x40000 + 32, 8) + Le(head, 0x40000 + 40, 4);
   (void)!::pread(fd, meta.data(), meta.size(), static_cast<off_t>(Le(head, 0x40000 + 64, 8)));
   const std::uint64_t plugin = Le(meta, 192 + 16, 4), sector = Le(meta, Le(meta, 96 + 16, 4), 4);
-  area.resize(Le(meta, plugin + 16, 8) & 0xFFFFFF);
-  trailer.resize(Le(meta, plugin + 24, 8) & 0xFFFFFF);
-  (void)!::pread(fd, area.data(), area.size(), static_cast<off_t>(data));
-  (void)!::pread(fd, trailer.data(), trailer.size(), static_cast<off_t>(data + Le(meta, plugin + 32, 8)));
+  const std::uint64_t areaSize = Le(meta, plugin + 16, 8), trailerSize = Le(meta, plugin + 24, 8);
+  if (areaSize > kAreaCapacity || trailerSize > kAreaCapacity) return (void)::close(fd);
+  (void)!::pread(fd, area.data(), areaSize, static_cast<off_t>(data));
+  (void)!::pread(fd, trailer.data(), trailerSize, static_cast<off_t>(data + Le(meta, plugin + 32, 8)));
   ::close(fd);
-  if (area.size() < 2 * sector + 16384 || trailer.size() < 16384 + 92) return;
+  if (areaSize < 2 * sector + 16384 || trailerSize < 16384 + 92) return;
   const std::span<const std::byte> a(area), t(trailer);
   sums += partition::Crc32SkipField(a.subspan(sector, 92), 16) + partition::Crc32(a.subspan(2 * sector, 16384)) +
           partition::Crc32SkipField(t.subspan(16384, 92), 16) + partition::Crc32(t.first(16384));
   char line[256];
-  for (long i = 0; i < lines; ++i) {
+  std::memset(line, ' ', sizeof line);
+  std::memcpy(line, "\t\tValue: 0x", 11);
+  for (long i = 0; i < lines; ++i) {  // each line: a label, a number in hex, padding
     const long length = bytes / lines + (i < bytes % lines ? 1 : 0);
-    const int n = std::snprintf(line, sizeof line, "\t\tValue: %#x", sums + static_cast<unsigned>(i));
-    std::memset(line + n, ' ', sizeof line - n);
+    for (std::uint32_t value = sums + static_cast<std::uint32_t>(i), at = 11; at < 19; ++at, value <<= 4) {
+      line[at] = "0123456789abcdef"[value >> 28];
+    }
     line[length - 1] = '\n';
     (void)!::write(1, line, static_cast<std::size_t>(length));
+    line[length - 1] = ' ';
   }
 }
 
@@ -83,7 +89,7 @@ int main(int argc, char** argv) {
   if (argc != 5 || (std::strcmp(argv[1], "-f") != 0 && std::strcmp(argv[1], "-p") != 0)) return 1;
   lines = std::atol(argv[3]);
   bytes = std::atol(argv[4]);
-  if (lines <= 0 || bytes < lines || bytes / lines > 200) return 1;
+  if (lines <= 0 || bytes < lines || bytes / lines < 20 || bytes / lines > 200) return 1;
   if (argv[1][1] == 'f') return Inspect(argv[2]), 0;
   DIR* folder = ::opendir(argv[2]);
   if (folder == nullptr) return 1;

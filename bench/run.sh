@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Measures vhdx-inspect against the floor program (bench/inspection_floor.cpp),
+# which makes the same reads, the same checksums and the same number of
+# flushed lines per image and nothing else, and prints the ratios against
+# their targets. `make bench` runs it; bench/README.md has the results.
+#
+# Settings (environment):
+#   BENCH_BUILD       build folder                     (default build-bench)
+#   BENCH_WORK        folder for the images and results (default $BENCH_BUILD/bench-work)
+#   BENCH_IMAGES      images in the directory-mode run  (default 1000)
+#   BENCH_RSS_IMAGES  images in the larger memory run   (default 5000)
+#   BENCH_ROUNDS      interleaved rounds of hyperfine   (default 10)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${BENCH_BUILD:-build-bench}
+work=${BENCH_WORK:-$build/bench-work}
+images=${BENCH_IMAGES:-1000}
+rss_images=${BENCH_RSS_IMAGES:-5000}
+rounds=${BENCH_ROUNDS:-10}
+
+# --- what the measurement needs ----------------------------------------------
+missing=()
+command -v hyperfine >/dev/null || missing+=(hyperfine)
+command -v valgrind >/dev/null || missing+=(valgrind)
+[[ -x /usr/bin/time ]] || missing+=(time)
+dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed" || missing+=(libbenchmark-dev)
+if [[ ${#missing[@]} -gt 0 ]]; then
+  as_root=()
+  if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+  echo "Installing: ${missing[*]}"
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# --- build (Release) -----------------------------------------------------------
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench
+tool=$build/app/vhdx-inspect
+floor=$build/bench/inspection_floor
+
+# --- images: N copies of the sample image, sparse --------------------------------
+make_images() {  # folder count
+  if [[ $(find "$1" -maxdepth 1 -name '*.vhdx' 2>/dev/null | wc -l) -ne $2 ]]; then
+    rm -rf "$1"
+    "$build/bench/make_bench_images" "$1" "$2"
+  fi
+}
+for n in 1 10 100 "$images" "$rss_images"; do make_images "$work/n$n" "$n"; done
+single=$work/n1/image-00001.vhdx
+
+# The floor writes as many lines, and as many bytes, as the tool does for one image.
+read -r lines bytes < <("$tool" -f "$work/n$images/image-00001.vhdx" | wc -lc)
+echo "per image: $lines lines, $bytes bytes"
+
+results=$work/results
+rm -rf "$results" && mkdir -p "$results"
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+
+# --- wall time, interleaved ----------------------------------------------------------
+# Each round runs both programs a few times, the first one in turns; the ratio
+# is the median over the rounds of (tool median / floor median).
+interleave() {  # name runs-per-round tool-command floor-command
+  local name=$1 runs=$2 tool_cmd=$3 floor_cmd=$4 r first second
+  for ((r = 1; r <= rounds; r++)); do
+    first=$tool_cmd second=$floor_cmd
+    if ((r % 2 == 0)); then first=$floor_cmd second=$tool_cmd; fi
+    hyperfine -N --style none --output null --warmup 1 --runs "$runs" --export-csv "$results/$name-$r.csv" \
+      "$first" "$second" >/dev/null
+    awk -F, -v tool="$tool_cmd" 'NR > 1 {m[$1 == tool ? "t" : "f"] = $4} END {print m["t"] / m["f"], m["t"], m["f"]}' \
+      "$results/$name-$r.csv" >>"$results/$name.ratios"
+  done
+  cut -d' ' -f1 "$results/$name.ratios" | median
+}
+per_image_ms() {  # column images name
+  awk -v n="$2" -v c="$1" '{printf "%.4f\n", $c * 1000 / n}' "$results/$3.ratios" | median
+}
+
+cat "$work/n$images"/*.vhdx >/dev/null  # page cache warm
+echo "timing directory mode over $images images, $rounds rounds ..."
+dir_ratio=$(interleave dir 3 "$tool -p $work/n$images" "$floor -p $work/n$images $lines $bytes")
+dir_tool_ms=$(per_image_ms 2 "$images" dir)
+dir_floor_ms=$(per_image_ms 3 "$images" dir)
+
+echo "timing one image (-f), $rounds rounds ..."
+single_ratio=$(interleave single 30 "$tool -f $single" "$floor -f $single $lines $bytes")
+single_tool_ms=$(per_image_ms 2 1 single)
+single_floor_ms=$(per_image_ms 3 1 single)
+
+# --- user-space instructions per image (callgrind) -------------------------------
+# (instructions over 100 images - instructions over 10 images) / 90, so that
+# the start-up of the process cancels out.
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null | awk '/Collected/ {print $NF}'
+}
+per_image_instructions() {  # a command in which {} stands for the folder of images
+  local few many
+  few=$(instructions "${@//\{\}/$work/n10}")
+  many=$(instructions "${@//\{\}/$work/n100}")
+  echo $(((many - few) / 90))
+}
+echo "counting instructions (callgrind) ..."
+tool_ir=$(per_image_instructions "$tool" -p {})
+floor_ir=$(per_image_instructions "$floor" -p {} "$lines" "$bytes")
+ir_ratio=$(ratio "$tool_ir" "$floor_ir")
+tool_single_ir=$(instructions "$tool" -f "$single")
+floor_single_ir=$(instructions "$floor" -f "$single" "$lines" "$bytes")
+
+# --- peak memory -------------------------------------------------------------------
+peak_kib() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'; }
+echo "peak memory at 100 and $rss_images images ..."
+rss_small=$(peak_kib "$tool" -p "$work/n100")
+rss_large=$(peak_kib "$tool" -p "$work/n$rss_images")
+rss_growth=$((rss_large - rss_small))
+
+# --- checksums and one in-memory inspection (Google Benchmark) ------------------------
+echo "checksum benchmarks ..."
+"$build/bench/checksum_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$results/checksums.csv" --benchmark_out_format=csv >"$results/checksums.txt" 2>&1
+cpu_time() { awk -F, -v n="\"$1_median\"" '$1 == n {print $4}' "$results/checksums.csv"; }
+crc4k=$(ratio "$(cpu_time BM_Crc32cByteAtATime/4096)" "$(cpu_time BM_Crc32cSlicingBy8/4096)")
+crc64k=$(ratio "$(cpu_time BM_Crc32cByteAtATime/65536)" "$(cpu_time BM_Crc32cSlicingBy8/65536)")
+"$build/bench/inspection_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  >"$results/inspection.txt" 2>&1
+
+# --- report -----------------------------------------------------------------------
+at_most() { awk -v v="$1" -v limit="$2" 'BEGIN {print (v <= limit) ? "met" : "NOT MET"}'; }
+at_least() { awk -v v="$1" -v limit="$2" 'BEGIN {print (v >= limit) ? "met" : "NOT MET"}'; }
+cat <<EOF
+
+vhdx-inspect against the floor program: $(date -u +%Y-%m-%d), $(nproc) CPUs, $(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)
+per image $lines lines, $bytes bytes; raw results in $results
+
+| Measure | Tool | Floor | Ratio | Target | |
+|---|---|---|---|---|---|
+| directory mode, $images images: wall time per image | $dir_tool_ms ms | $dir_floor_ms ms | $dir_ratio | <= 1.10 | $(at_most "$dir_ratio" 1.10) |
+| directory mode: user-space instructions per image | $tool_ir | $floor_ir | $ir_ratio | <= 1.15 | $(at_most "$ir_ratio" 1.15) |
+| one image (-f): wall time per run | $single_tool_ms ms | $single_floor_ms ms | $single_ratio | <= 1.20 | $(at_most "$single_ratio" 1.20) |
+| one image (-f): user-space instructions per run | $tool_single_ir | $floor_single_ir | $(ratio "$tool_single_ir" "$floor_single_ir") | | |
+| peak RSS, 100 -> $rss_images images | $rss_small -> $rss_large KiB | | +$rss_growth KiB | <= +256 KiB | $(at_most "$rss_growth" 256) |
+| CRC-32C slicing-by-8 vs byte at a time, 4 KiB | | | $crc4k x | >= 5 x | $(at_least "$crc4k" 5) |
+| CRC-32C slicing-by-8 vs byte at a time, 64 KiB | | | $crc64k x | >= 5 x | $(at_least "$crc64k" 5) |
+EOF
+echo
+grep -E "_median" "$results/checksums.txt" "$results/inspection.txt" | sed 's/^[^:]*://' || true
