@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize package fuzz clean
+.PHONY: all build run test test-release test-sanitize package fuzz bench clean
 
 all: build
 
@@ -47,6 +47,11 @@ $(FUZZ_BUILD)/build.ninja:
 fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target inspect_fuzzer make_fuzz_seeds
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The tool against the floor of what an inspection costs (bench/README.md);
+# never part of `make test`.
+bench:
+	bash bench/run.sh
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
