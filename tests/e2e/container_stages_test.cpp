@@ -395,10 +395,13 @@ std::vector<FailureCase> MetadataCases() {
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0x1600);
        },
        "table_PLUGIN_VHDX_METADATA->Length is: 5632 TotalPluginMetadataSize 5120"},
-      // A zero cbSize ends the list: the second volume is no longer counted.
+      // A zero cbSize ends the list: what follows it is not counted.
       {"walk_stops_at_the_first_zero_cbSize", {},
        [](PluginImage& i) { i.PutInPluginItem(PluginEntry(1, plugin_entry_field::kSize), 0); },
        "table_PLUGIN_VHDX_METADATA->Length is: 5120 TotalPluginMetadataSize 4608"},
+      {"walk_stops_at_a_zero_first_cbSize", {},
+       [](PluginImage& i) { i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kSize), 0); },
+       "table_PLUGIN_VHDX_METADATA->Length is: 5120 TotalPluginMetadataSize 4096"},
       {"no_volumes_with_a_larger_total", [](ImageDescription& d) { d.volumes.clear(); },
        [](PluginImage& i) {
          i.PutInPluginItem(plugin_field::kTotalMetaData, 0x1200);
@@ -629,6 +632,18 @@ std::vector<AcceptedCase> AcceptedCases() {
          i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kFlags, 0xFFFFFFFFu);
        },
        {}},
+      // The first entry ends the list; the second entry's record is neither
+      // counted nor reported.
+      {"entries_after_a_zero_cbSize_are_not_volumes", {},
+       [](PluginImage& i) {
+         i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kSize), 0);
+         i.PutInPluginItem(plugin_field::kTotalMetaData, 4096);
+         i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 4096);
+       },
+       [](ExpectedReport& r) {
+         r.cbTotalMetaData = 4096;
+         r.volumes.clear();
+       }},
       {"any_sector_sizes",
        [](ImageDescription& d) {
          d.logicalSectorSize = 4096;
