@@ -822,6 +822,18 @@ TEST(ContainerOpen, MetadataRegionBeyond2GiB) {
   }
 }
 
+// A metadata region at 2^63 or beyond cannot be positioned to.
+TEST(ContainerOpen, MetadataRegionBeyondTheFilePositionRange) {
+  ScratchDirectory scratch;
+  PluginImage image = PluginImage::Build(WithoutTrailer());
+  image.PutInRegionTables(RegionEntry(1, region_entry_field::kFileOffset), std::uint64_t{0x8000000000000000});
+  const std::string path = scratch / "unreachable.vhdx";
+  image.WriteTo(path);
+  const ToolRun run = RunTool({"-f", path});
+  EXPECT_EQ(run.out, Corrupt("SetFilePointerEx failed with status 22 for file: " + path));
+  EXPECT_EQ(run.status, 0);
+}
+
 // A data area whose file position passes 2^63, or whose BAT offset plus
 // length wraps 64 bits, cannot be read; the status is written in the base that
 // the three size lines left in force.

