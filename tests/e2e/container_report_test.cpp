@@ -375,6 +375,20 @@ TEST(NumberBaseAcrossImages, DiagnosticLineAfterHexadecimalWithPrefix) {
   EXPECT_EQ(run.status, 0);
 }
 
+// Both numbers of the short-read line follow the base in force, the
+// constant 1048576 too.
+TEST(NumberBaseAcrossImages, ShortFileAfterHexadecimalWithPrefix) {
+  ScratchDirectory scratch;
+  const HexLeavingImage first;
+  const PluginImage second = PluginImage::Build(WithoutTrailer());
+  const auto paths = WriteInListingOrder(scratch.path(), {&first.image, &second});
+  std::filesystem::resize_file(paths[1], 1000);
+
+  const ToolRun run = RunTool({"-p", scratch.path().string()});
+  EXPECT_EQ(run.out, first.Output(paths[0]) + Corrupt("Attemped to read 0x100000 bytes, but 0x3e8 were read."));
+  EXPECT_EQ(run.status, 0);
+}
+
 TEST(NumberBaseAcrossImages, ReportAfterHexadecimalWithPrefix) {
   ScratchDirectory scratch;
   const HexLeavingImage first;

@@ -221,6 +221,11 @@ TEST(DirectoryScan, LinkLoopIsReportedAndTheScanGoesOn) {
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
+
+  // The folder path itself a link loop.
+  const ToolRun folder = RunTool({"-p", loop});
+  EXPECT_EQ(folder.out, "VHDX directory " + loop + " cannot be listed: " + SystemMessage(ELOOP) + "\n");
+  EXPECT_EQ(folder.status, 0);
 }
 
 TEST(DirectoryScan, FolderThatCannotBeListed) {
