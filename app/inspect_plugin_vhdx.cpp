@@ -1,10 +1,10 @@
 #include "app/inspect_plugin_vhdx.h"
 
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <span>
 #include <utility>
-#include <vector>
 
 #include "app/partition_area_limits.h"
 #include "partition/gpt_report.h"
@@ -30,9 +30,17 @@ void CheckAreaSize(std::ostream& out, const char* field, std::int64_t size, std:
   throw CorruptPluginVhdxException();
 }
 
-std::vector<std::byte> AllocateArea(std::ostream& out, std::int64_t size) {
+// A partition-table buffer. It is not cleared: ReadData fills all of it,
+// with zeros after whatever a short read did not deliver.
+struct AreaBuffer {
+  std::unique_ptr<std::byte[]> bytes;
+  std::size_t size = 0;
+  std::span<std::byte> span() { return {bytes.get(), size}; }
+};
+
+AreaBuffer AllocateArea(std::ostream& out, std::int64_t size) {
   try {
-    return std::vector<std::byte>(static_cast<std::size_t>(size));
+    return {std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(size)), static_cast<std::size_t>(size)};
   } catch (const std::bad_alloc&) {
     out << "Cannot allocate " << InCurrentBase(size) << " bytes for the partition tables." << std::endl;
     throw CorruptPluginVhdxException();
@@ -40,8 +48,8 @@ std::vector<std::byte> AllocateArea(std::ostream& out, std::int64_t size) {
 }
 
 template <std::size_t Extent>
-std::span<const std::byte, Extent> View(const std::vector<std::byte>& buffer, std::size_t offset) {
-  return std::span<const std::byte, Extent>(buffer.data() + offset, Extent);
+std::span<const std::byte, Extent> View(const AreaBuffer& buffer, std::size_t offset) {
+  return std::span<const std::byte, Extent>(buffer.bytes.get() + offset, Extent);
 }
 
 void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sectorSize, std::ostream& out) {
@@ -54,20 +62,20 @@ void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sector
 
   CheckAreaSize(out, "nMbrGptSize", areaSize, MinPartitionTableAreaSize(sectorSize));
   CheckAreaSize(out, "nGptTrailerLength", trailerLength, kMinGptTrailerLength);
-  std::vector<std::byte> area = AllocateArea(out, areaSize);
-  std::vector<std::byte> trailer = AllocateArea(out, trailerLength);
+  AreaBuffer area = AllocateArea(out, areaSize);
+  AreaBuffer trailer = AllocateArea(out, trailerLength);
 
   const std::size_t primaryHeader = sectorSize;
   const std::size_t primaryEntries = 2 * std::size_t{sectorSize};
   std::uint32_t bytesRead = 0;
-  reader.ReadData(0, area, bytesRead);
+  reader.ReadData(0, area.span(), bytesRead);
   partition::PrintMbrTable(View<partition::kMbrSize>(area, 0), out);
   out << std::endl;
   out << "GPT EFI Header and partition entries" << std::endl;
   partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(area, primaryHeader), out);
   partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(area, primaryEntries), out);
 
-  reader.ReadData(static_cast<std::uint64_t>(trailerOffset), trailer, bytesRead);
+  reader.ReadData(static_cast<std::uint64_t>(trailerOffset), trailer.span(), bytesRead);
   out << std::endl;
   out << "GPT trailer partition entries and EFI Header" << std::endl;
   partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(trailer, 0), out);
