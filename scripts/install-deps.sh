@@ -10,8 +10,8 @@ if [[ "${1:-}" == "test" ]]; then
   # The package test: building the .deb, installing it, rendering the manual page.
   packages+=(dpkg-dev groff-base man-db bash-completion)
   # The fuzz target (libFuzzer, clang), and the hostile-image checks: memcheck,
-  # the trace of the image's opens, peak memory.
-  packages+=(clang libclang-rt-14-dev valgrind strace time)
+  # the trace of the image's opens.
+  packages+=(clang libclang-rt-14-dev valgrind strace)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev dpkg-dev)
 else
