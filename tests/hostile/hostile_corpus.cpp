@@ -1,9 +1,12 @@
 #include "hostile_corpus.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -143,6 +146,19 @@ void MoveMetadataRegion(const fs::path& path, std::uint64_t far) {
 }
 
 void Symlink(const std::string& target, const fs::path& path) { fs::create_symlink(target, path); }
+
+// Leaves a Unix domain socket at `path`.
+void BindSocket(const fs::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.string().size() >= sizeof address.sun_path) throw std::runtime_error("socket path too long: " + path.string());
+  std::memcpy(address.sun_path, path.c_str(), path.string().size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  ::close(fd);
+  if (bound != 0) throw std::runtime_error("cannot bind a socket at " + path.string());
+}
 
 std::vector<Entry> MakeCorpus() {
   std::vector<Entry> corpus;
@@ -376,6 +392,8 @@ std::vector<Entry> MakeCorpus() {
   add("fifo", [](const fs::path& path) {
     if (::mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + path.string());
   }, Fails("CreateFile failed with status 22 for file: {path}"));
+  add("socket", [](const fs::path& path) { BindSocket(path); },
+      Fails("CreateFile failed with status 6 for file: {path}"));
   add("dev-zero-through-a-symlink", [](const fs::path& path) { Symlink("/dev/zero", path); },
       Fails("CreateFile failed with status 22 for file: {path}"));
   {
