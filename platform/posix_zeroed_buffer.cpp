@@ -1,9 +1,13 @@
-// POSIX backend of the zero-filled buffers: calloc for a new buffer, and a few
-// released buffers kept for the next owner of the same size. The reader makes
-// two buffers (1 MiB and 2 MiB) for every image; handed on, they cost no page
-// faults, and they are cleared only where a read does not overwrite them.
+// POSIX backend of the zero-filled buffers: fresh anonymous pages for a new
+// buffer, and a few released buffers kept for the next owner of the same
+// size. The reader makes two buffers (1 MiB and 2 MiB) for every image; handed
+// on, they cost no page faults, and they are cleared only where a read does
+// not overwrite them. Page-aligned, they also take the system's copy of file
+// data at its best speed (a buffer 16 bytes past a page boundary, as malloc
+// places a large block, takes it about a fifth slower on some processors).
+#include <sys/mman.h>
+
 #include <array>
-#include <cstdlib>
 #include <mutex>
 #include <utility>
 
@@ -32,7 +36,7 @@ std::byte* TakeKept(std::size_t size) {
 }
 
 bool Keep(std::byte* data, std::size_t size) {
-  if (size == 0 || size > kLargestKept) return false;
+  if (size > kLargestKept) return false;
   const std::lock_guard lock(keptMutex);
   for (KeptBuffer& slot : kept) {
     if (slot.data == nullptr) {
@@ -43,14 +47,21 @@ bool Keep(std::byte* data, std::size_t size) {
   return false;
 }
 
+// Fresh pages, all zero, or null.
+std::byte* MapZeroPages(std::size_t size) {
+  if (size == 0) return nullptr;
+  void* pages = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return pages == MAP_FAILED ? nullptr : static_cast<std::byte*>(pages);
+}
+
 }  // namespace
 
 ZeroedBuffer::ZeroedBuffer(std::size_t size) : data_(TakeKept(size)), size_(size), stale_(data_ != nullptr) {
-  if (data_ == nullptr) data_ = static_cast<std::byte*>(std::calloc(size, 1));
+  if (data_ == nullptr) data_ = MapZeroPages(size);
 }
 
 ZeroedBuffer::~ZeroedBuffer() {
-  if (data_ != nullptr && !Keep(data_, size_)) std::free(data_);
+  if (data_ != nullptr && !Keep(data_, size_)) ::munmap(data_, size_);
 }
 
 }  // namespace platform
