@@ -1,16 +1,14 @@
+// Win32 backend of the zero-filled buffers: committed pages from VirtualAlloc.
 #include <windows.h>
 
-#include "platform/zeroed_buffer.h"
+#include "platform/zero_pages.h"
 
-namespace platform {
+namespace platform::zero_pages {
 
-ZeroedBuffer::ZeroedBuffer(std::size_t size)
-    : data_(static_cast<std::byte*>(
-          ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))),
-      size_(size) {}
-
-ZeroedBuffer::~ZeroedBuffer() {
-  if (data_ != nullptr) ::VirtualFree(data_, 0, MEM_RELEASE);
+std::byte* Allocate(std::size_t size) {
+  return static_cast<std::byte*>(::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
 
-}  // namespace platform
+void Release(std::byte* pages, std::size_t) { ::VirtualFree(pages, 0, MEM_RELEASE); }
+
+}  // namespace platform::zero_pages

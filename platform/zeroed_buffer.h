@@ -1,7 +1,7 @@
 // A zero-filled byte buffer of fixed size, owned by one object.
 //
-// Every byte reads as zero until its owner writes it. The POSIX backend hands
-// a released buffer to the next owner of the same size instead of asking the
+// Every byte reads as zero until its owner writes it. A released buffer is
+// handed to the next owner of the same size instead of asking the
 // system for fresh pages (a page fault and a cleared page for every 4 KiB of
 // every buffer, for every image). Such a buffer still holds its last owner's
 // bytes and is cleared lazily: ReadFrom overwrites it with what a file
