@@ -190,9 +190,10 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
   int run = 0;
   for (const auto& arguments : Runs(directory)) {
     const std::string trace = scratch / ("trace-" + std::to_string(run++));
-    std::vector<std::string> argv{HOSTILE_STRACE_PATH, "-f", "-qq", "-s", "4096", "-o", trace,
-                                  "-e", "trace=%file,close,dup,dup2,dup3,fcntl,write,pwrite64,writev,pwritev,pwritev2,ftruncate,fallocate",
-                                  VHDX_INSPECT_PATH};
+    std::vector<std::string> argv{
+        HOSTILE_STRACE_PATH, "-f", "-qq", "-s", "4096", "-o", trace, "-e",
+        "trace=%file,close,dup,dup2,dup3,fcntl,write,pwrite64,writev,pwritev,pwritev2,ftruncate,fallocate",
+        VHDX_INSPECT_PATH};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
 #ifdef VHDX_HOSTILE_SANITIZED
     // LeakSanitizer cannot run under ptrace; the other sanitizers can.
@@ -216,8 +217,8 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
         continue;
       }
       if (call.name == "dup" || call.name == "dup2" || call.name == "dup3" || call.name == "fcntl") {
-        if (imageFds.contains(fd) && Result(call) >= 0 && call.arguments.find("F_GETFL") == std::string::npos &&
-            call.arguments.find("F_SETFL") == std::string::npos) {
+        const bool duplicates = call.name != "fcntl" || call.arguments.find("F_DUPFD") != std::string::npos;
+        if (duplicates && imageFds.contains(fd) && Result(call) >= 0) {
           imageFds.insert(static_cast<int>(Result(call)));
         }
         continue;
