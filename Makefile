@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize package fuzz bench clean
+.PHONY: all build run test test-release test-sanitize package fuzz bench bench-build clean
 
 all: build
 
@@ -52,6 +52,12 @@ fuzz: $(FUZZ_BUILD)/build.ninja
 # never part of `make test`.
 bench:
 	bash bench/run.sh
+
+# Builds the benchmark targets without running them (CI's smoke check).
+BENCH_BUILD ?= build-bench
+bench-build:
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target inspection_floor make_bench_images checksum_bench inspection_bench
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -12,6 +12,8 @@ if [[ "${1:-}" == "test" ]]; then
   # The fuzz target (libFuzzer, clang), and the hostile-image checks: memcheck,
   # the trace of the image's opens.
   packages+=(clang libclang-rt-14-dev valgrind strace)
+  # The smoke build of the benchmarks (Google Benchmark).
+  packages+=(libbenchmark-dev)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev dpkg-dev)
 else
