@@ -20,6 +20,7 @@ rss_images=${BENCH_RSS_IMAGES:-5000}
 rounds=${BENCH_ROUNDS:-10}
 
 # --- what the measurement needs ----------------------------------------------
+bash scripts/install-deps.sh  # the build's own packages
 missing=()
 command -v hyperfine >/dev/null || missing+=(hyperfine)
 command -v valgrind >/dev/null || missing+=(valgrind)
@@ -81,7 +82,7 @@ per_image_ms() {  # column images name
   awk -v n="$2" -v c="$1" '{printf "%.4f\n", $c * 1000 / n}' "$results/$3.ratios" | median
 }
 
-cat "$work/n$images"/*.vhdx >/dev/null  # page cache warm
+"$tool" -p "$work/n$images" >/dev/null  # page cache warm with what an inspection reads
 echo "timing directory mode over $images images, $rounds rounds ..."
 dir_ratio=$(interleave dir 3 "$tool -p $work/n$images" "$floor -p $work/n$images $lines $bytes")
 dir_tool_ms=$(per_image_ms 2 "$images" dir)
