@@ -124,7 +124,8 @@ rss_growth=$((rss_large - rss_small))
 
 # --- checksums and one in-memory inspection (Google Benchmark) ------------------------
 echo "checksum benchmarks ..."
-"$build/bench/checksum_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+"$build/bench/checksum_bench" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true \
   --benchmark_out="$results/checksums.csv" --benchmark_out_format=csv >"$results/checksums.txt" 2>&1
 cpu_time() { awk -F, -v n="\"$1_median\"" '$1 == n {print $4}' "$results/checksums.csv"; }
 crc4k=$(ratio "$(cpu_time BM_Crc32cByteAtATime/4096)" "$(cpu_time BM_Crc32cSlicingBy8/4096)")
