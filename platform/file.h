@@ -31,6 +31,12 @@ class File {
   virtual ErrorCode LastError() const = 0;
 };
 
+// The system's own codes for a position outside the file's range and for a
+// buffer that could not be allocated (EINVAL and ENOMEM on POSIX,
+// ERROR_NEGATIVE_SEEK and ERROR_NOT_ENOUGH_MEMORY on Windows).
+extern const ErrorCode kInvalidPositionStatus;
+extern const ErrorCode kOutOfMemoryStatus;
+
 // The outcome of an open: a file, or the error code of the failed open.
 struct OpenResult {
   std::unique_ptr<File> file;

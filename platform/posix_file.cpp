@@ -11,6 +11,10 @@
 #include "platform/file.h"
 
 namespace platform {
+
+const ErrorCode kInvalidPositionStatus = EINVAL;
+const ErrorCode kOutOfMemoryStatus = ENOMEM;
+
 namespace {
 
 // Status of an open refused because the path names something that is not a

@@ -7,6 +7,10 @@
 #include "platform/file.h"
 
 namespace platform {
+
+const ErrorCode kInvalidPositionStatus = ERROR_NEGATIVE_SEEK;
+const ErrorCode kOutOfMemoryStatus = ERROR_NOT_ENOUGH_MEMORY;
+
 namespace {
 
 class Win32File final : public File {

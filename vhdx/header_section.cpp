@@ -41,7 +41,7 @@ void PluginVhdxReader::ReadHeaderSection() {
 
   std::uint32_t bytesRead = 0;
   if (HeaderSectionBuffer.size() != kHeaderSectionSize) {
-    Fail("ReadFile failed with status ", InCurrentBase(platform::ErrorCode{ENOMEM}), " for file: ",
+    Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ",
          FileName.c_str());
   }
   if (!HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead)) {

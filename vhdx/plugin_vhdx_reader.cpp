@@ -64,7 +64,7 @@ std::uint32_t PluginVhdxReader::ReadData(std::uint64_t offset, std::span<std::by
   const std::uint64_t position = offset + DataAreaOffset;
   const bool outOfRange = DataAreaOffset < BATOffset || position < offset;
   if (outOfRange || !FileHandle->Seek(position)) {
-    const platform::ErrorCode status = outOfRange ? EINVAL : FileHandle->LastError();
+    const platform::ErrorCode status = outOfRange ? platform::kInvalidPositionStatus : FileHandle->LastError();
     Fail("SetFilePointerEx failed with status ", InCurrentBase(status), " for file: ", FileName.c_str());
   }
 
