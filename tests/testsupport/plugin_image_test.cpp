@@ -86,9 +86,11 @@ const Bytes kPluginItemBytes = Hex({0x62, 0x58, 0xF2, 0xE5, 0x33, 0x23, 0xFD, 0x
 std::vector<Volume> SixteenVolumes() {
   std::vector<Volume> volumes;
   for (int i = 0; i < 16; ++i) {
+    // "V" then i times 'x'.
+    std::u16string name(static_cast<std::size_t>(i) + 1, u'x');
+    name.front() = u'V';
     volumes.push_back({static_cast<std::uint32_t>(96 + 16 * i), (i + 1) * std::int64_t{1000000},
-                       static_cast<std::uint32_t>(i * 3), static_cast<std::uint16_t>(i),
-                       u"V" + std::u16string(static_cast<std::size_t>(i), u'x')});
+                       static_cast<std::uint32_t>(i * 3), static_cast<std::uint16_t>(i), name});
   }
   return volumes;
 }
