@@ -58,7 +58,7 @@ endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)          # vhdx-inspect_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)           # needs dpkg-shlibdeps (dpkg-dev)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)           # needs dpkg-shlibdeps (dpkg-dev) and file
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, man-db")
 
 include(CPack)

@@ -7,15 +7,16 @@ packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev lib
 if [[ "${1:-}" == "test" ]]; then
   # GoogleTest, and the independent readers of the formats the tests compare against.
   packages+=(libgtest-dev googletest qemu-utils gdisk libvhdi-utils)
-  # The package test: building the .deb, installing it, rendering the manual page.
-  packages+=(dpkg-dev groff-base man-db bash-completion)
+  # The package test: building the .deb (its shared-library dependencies need
+  # "file"), installing it, rendering the manual page.
+  packages+=(dpkg-dev file groff-base man-db bash-completion)
   # The fuzz target (libFuzzer, clang), and the hostile-image checks: memcheck,
   # the trace of the image's opens.
   packages+=(clang libclang-rt-14-dev valgrind strace)
   # The smoke build of the benchmarks (Google Benchmark).
   packages+=(libbenchmark-dev)
 elif [[ "${1:-}" == "package" ]]; then
-  packages+=(libgtest-dev dpkg-dev)
+  packages+=(libgtest-dev dpkg-dev file)
 else
   packages+=(libgtest-dev)
 fi
