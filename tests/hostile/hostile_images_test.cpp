@@ -17,16 +17,19 @@
 
 #include <gtest/gtest.h>
 
-#include "bounded_run.h"
 #include "hostile_corpus.h"
 #include "tests/e2e/run_tool.h"
+#include "testsupport/program_run.h"
+#include "testsupport/scratch_directory.h"
 #include "testsupport/plugin_image.h"
 
 namespace hostile {
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::ScratchDirectory;
+using e2e::RunTool;
+using testsupport::ProgramRun;
+using testsupport::ScratchDirectory;
 
 constexpr double kSecondsPerImage = 10;
 constexpr long kWorkingBuffersKiB = 3 * 1024;  // the reader's 1 MiB and 2 MiB
@@ -43,7 +46,7 @@ bool EndsWith(const std::string& text, const std::string& ending) {
 }
 
 // What holds for every run over hostile input.
-void ExpectCleanEnd(const BoundedRun& run, double secondsAllowed) {
+void ExpectCleanEnd(const ProgramRun& run, double secondsAllowed) {
   EXPECT_FALSE(run.timedOut) << "the run was killed at the time limit";
   EXPECT_EQ(run.signal, 0);
   EXPECT_EQ(run.status, 0);
@@ -91,7 +94,7 @@ bool Sanitized() {
 long BaselinePeakKiB() {
   static const long baseline = [] {
     ScratchDirectory scratch;
-    return RunInspect({"-f", scratch / "missing.vhdx"}).peakKiB;
+    return RunTool({"-f", scratch / "missing.vhdx"}).peakKiB;
   }();
   return baseline;
 }
@@ -104,7 +107,7 @@ TEST_P(HostileEntry, EndsCleanlyWithItsDiagnosticAndBoundedMemory) {
   const std::string path = scratch / entry.name;
   entry.write(path);
 
-  const BoundedRun run = RunInspect({"-f", path});
+  const ProgramRun run = RunTool({"-f", path});
   ExpectCleanEnd(run, kSecondsPerImage);
   ExpectAsSpecified(run.out, entry.expected, path);
   if (!Sanitized()) {
@@ -131,7 +134,7 @@ TEST(HostileDirectory, TheScanGoesOnPastEveryEntry) {
   fs::create_directory(directory);
   WriteCorpus(directory);
 
-  const BoundedRun run = RunInspect({"-p", directory.string()});
+  const ProgramRun run = RunTool({"-p", directory.string()});
   ExpectCleanEnd(run, kSecondsPerImage * static_cast<double>(Corpus().size()));
 
   std::size_t corrupt = 0;
@@ -157,9 +160,9 @@ TEST(HostileDirectory, TheScanGoesOnPastEveryEntry) {
 // Files and directories that the user running the tool may not read. As root,
 // which may read anything, the tool runs as "nobody".
 TEST(HostilePermissions, UnreadableFileAndDirectory) {
-  RunLimits limits;
+  testsupport::RunLimits limits;
   if (::geteuid() == 0) {
-    limits.as = UnprivilegedAccount();
+    limits.as = testsupport::UnprivilegedAccount();
     if (!limits.as) GTEST_SKIP() << "running as root and there is no account \"nobody\" to drop to";
   }
   ScratchDirectory scratch;
@@ -180,18 +183,18 @@ TEST(HostilePermissions, UnreadableFileAndDirectory) {
   fs::create_directory(closed);
   fs::permissions(closed, fs::perms::none);
 
-  const BoundedRun file = RunInspect({"-f", unreadable}, limits);
+  const ProgramRun file = RunTool({"-f", unreadable}, limits);
   if (file.execFailed) GTEST_SKIP() << "the tool cannot be started as the unprivileged account: " << file.err;
   ExpectCleanEnd(file, kSecondsPerImage);
   EXPECT_EQ(file.out, "CreateFile failed with status 13 for file: " + unreadable + "\n" + kException);
 
-  const BoundedRun directory = RunInspect({"-p", closed}, limits);
+  const ProgramRun directory = RunTool({"-p", closed}, limits);
   ExpectCleanEnd(directory, kSecondsPerImage);
   EXPECT_EQ(directory.out, "VHDX directory " + closed + " cannot be listed: Permission denied\n");
 
   // In a scan the unreadable image is reported and the readable one inspected
   // in full, whichever comes first (the container report leaves decimal).
-  const BoundedRun scan = RunInspect({"-p", folder.string()}, limits);
+  const ProgramRun scan = RunTool({"-p", folder.string()}, limits);
   ExpectCleanEnd(scan, 2 * kSecondsPerImage);
   EXPECT_EQ(Count(scan.out, "CreateFile failed with status 13 for file: " + unreadable + "\n" + kException), 1u);
   EXPECT_EQ(Count(scan.out, "Parsing " + readable + "\n"), 1u);
@@ -227,7 +230,7 @@ TEST(HostilePermissions, ImageLockedByAnotherProcess) {
   ASSERT_EQ(::read(ready[0], &ok, 1), 1);
   ASSERT_EQ(ok, 'y') << "the child could not lock the image";
 
-  const BoundedRun locked = RunInspect({"-f", path});
+  const ProgramRun locked = RunTool({"-f", path});
   ::close(release[1]);  // the child ends, and its lock with it
   int status = 0;
   ::waitpid(holder, &status, 0);
@@ -235,7 +238,7 @@ TEST(HostilePermissions, ImageLockedByAnotherProcess) {
   ExpectCleanEnd(locked, kSecondsPerImage);
   EXPECT_EQ(locked.out, "CreateFile failed with status 11 for file: " + path + "\n" + kException);
 
-  const BoundedRun released = RunInspect({"-f", path});
+  const ProgramRun released = RunTool({"-f", path});
   ExpectCleanEnd(released, kSecondsPerImage);
   EXPECT_EQ(released.out.rfind("Parsing " + path + "\n", 0), 0u);
   EXPECT_EQ(Count(released.out, "Exception occurred: "), 0u);

@@ -21,15 +21,18 @@
 
 #include <gtest/gtest.h>
 
-#include "bounded_run.h"
 #include "hostile_corpus.h"
 #include "tests/e2e/run_tool.h"
+#include "testsupport/program_run.h"
+#include "testsupport/scratch_directory.h"
 
 namespace hostile {
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::ScratchDirectory;
+using e2e::RunTool;
+using testsupport::ProgramRun;
+using testsupport::ScratchDirectory;
 
 // What is kept of one path to tell whether it changed.
 struct PathState {
@@ -119,7 +122,7 @@ TEST(ReadOnly, ImagesAreUnchangedAfterInspection) {
   ASSERT_GE(before.size(), Corpus().size());
 
   for (const auto& arguments : Runs(directory)) {
-    const BoundedRun run = RunInspect(arguments);
+    const ProgramRun run = RunTool(arguments);
     EXPECT_EQ(run.status, 0) << arguments[1];
   }
 
@@ -199,7 +202,7 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
     // LeakSanitizer cannot run under ptrace; the other sanitizers can.
     argv.insert(argv.begin(), {"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0"});
 #endif
-    const BoundedRun traced = RunBounded(argv);
+    const ProgramRun traced = testsupport::RunProgram(argv);
     if (traced.status != 0 && traced.err.find("ptrace") != std::string::npos) {
       GTEST_SKIP() << "strace cannot trace here: " << traced.err;
     }

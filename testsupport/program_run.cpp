@@ -1,4 +1,4 @@
-#include "bounded_run.h"
+#include "testsupport/program_run.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -13,13 +13,13 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace hostile {
+namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kExecFailedStatus = 127;
-constexpr char kExecFailedMarker[] = "bounded_run: exec failed\n";
+constexpr char kExecFailedMarker[] = "RunProgram: exec failed\n";
 
 [[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunLimits& limits, int outFd, int errFd) {
   std::vector<char*> args;
@@ -41,7 +41,7 @@ constexpr char kExecFailedMarker[] = "bounded_run: exec failed\n";
 
 }  // namespace
 
-BoundedRun RunBounded(const std::vector<std::string>& argv, const RunLimits& limits) {
+ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits) {
   int outPipe[2], errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -53,7 +53,7 @@ BoundedRun RunBounded(const std::vector<std::string>& argv, const RunLimits& lim
   ::close(outPipe[1]);
   ::close(errPipe[1]);
 
-  BoundedRun run;
+  ProgramRun run;
   std::array<pollfd, 2> fds{{{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}}};
   std::array<std::string*, 2> sinks{&run.out, &run.err};
   const Clock::time_point deadline = start + limits.timeout;
@@ -95,12 +95,6 @@ BoundedRun RunBounded(const std::vector<std::string>& argv, const RunLimits& lim
   return run;
 }
 
-BoundedRun RunInspect(const std::vector<std::string>& arguments, const RunLimits& limits) {
-  std::vector<std::string> argv{VHDX_INSPECT_PATH};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return RunBounded(argv, limits);
-}
-
 std::optional<Account> UnprivilegedAccount() {
   if (::geteuid() != 0) return std::nullopt;
   const passwd* entry = ::getpwnam("nobody");
@@ -108,4 +102,4 @@ std::optional<Account> UnprivilegedAccount() {
   return Account{entry->pw_uid, entry->pw_gid};
 }
 
-}  // namespace hostile
+}  // namespace testsupport

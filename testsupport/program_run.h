@@ -1,0 +1,45 @@
+// Runs a program the way the tests watch one: both output streams captured
+// whole, the exit status or signal, a time limit that kills a hung run, the
+// wall time and peak memory of the run, and, when asked, as another user
+// (the tests may run as root, which reads any file). POSIX only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct Account {
+  uid_t uid;
+  gid_t gid;
+};
+
+struct RunLimits {
+  std::chrono::seconds timeout{120};  // the run is killed after this long
+  std::optional<Account> as;          // drop to this account before exec
+};
+
+struct ProgramRun {
+  std::string out;         // standard output
+  std::string err;         // standard error
+  int status = -1;         // the exit status; -1 when the program did not exit
+  int signal = 0;          // the signal that ended it
+  bool timedOut = false;   // killed at the time limit
+  bool execFailed = false; // the program could not be started
+  double seconds = 0;      // wall time
+  long peakKiB = 0;        // peak resident set size of the run
+};
+
+// Runs `argv` (argv[0] is the program's path, no shell) with `limits`.
+// Standard input is /dev/null.
+ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits = {});
+
+// The unprivileged account to run as when the tests run as root ("nobody"),
+// or nothing when they do not run as root or there is no such account.
+std::optional<Account> UnprivilegedAccount();
+
+}  // namespace testsupport
