@@ -135,6 +135,7 @@ TEST(ReadOnly, ImagesAreUnchangedAfterInspection) {
   }
 }
 
+#ifdef HOSTILE_STRACE_PATH
 // One system call as strace writes it with -f -o: "<pid> name(arguments) = result".
 struct Call {
   std::string name;
@@ -178,6 +179,7 @@ bool LooksOnly(const std::string& name) {
                                            "getxattr",  "lgetxattr",  "listxattr",  "llistxattr", "statfs"};
   return looks.contains(name);
 }
+#endif  // HOSTILE_STRACE_PATH
 
 TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
 #ifndef HOSTILE_STRACE_PATH
