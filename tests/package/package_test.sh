@@ -8,6 +8,10 @@
 # Exit status 77 (skipped) when the packaging tools are not installed.
 set -uo pipefail
 
+# dpkg looks for ldconfig and start-stop-daemon on PATH, and an ordinary
+# user's PATH may not hold the sbin folders.
+export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
+
 build=$1
 version=$2
 make_sample_image=$3

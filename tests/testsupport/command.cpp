@@ -6,10 +6,16 @@
 #include <cstdio>
 
 namespace testsupport_test {
+namespace {
+
+// sgdisk lives in /usr/sbin, which an ordinary user's PATH may not hold.
+constexpr char kWithSbinOnPath[] = "PATH=\"$PATH:/usr/sbin:/sbin\"; export PATH; ";
+
+}  // namespace
 
 CommandResult RunCommand(const std::string& command) {
   CommandResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  FILE* pipe = popen((kWithSbinOnPath + command + " 2>&1").c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer;
   std::size_t n = 0;

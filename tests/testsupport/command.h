@@ -11,10 +11,10 @@ struct CommandResult {
   std::string output;  // standard output and standard error together
 };
 
-// Runs `command` through the shell.
+// Runs `command` through the shell, with /usr/sbin and /sbin on PATH.
 CommandResult RunCommand(const std::string& command);
 
-// True when `program` is found on PATH.
+// True when `program` is found on PATH, /usr/sbin or /sbin.
 bool OnPath(const std::string& program);
 
 // `text` quoted for the shell.
