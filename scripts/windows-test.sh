@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Boost-free core (platform/, vhdx/, partition/) and its
-# tests for 64-bit Windows with mingw-w64, and runs them under wine through
-# CTest. Installs the toolchain from Debian's packages when missing, with sudo
-# when not root.
+# Cross-builds the Windows program and its tests with mingw-w64
+# (scripts/windows-build.sh) and runs them under wine: the unit tests of the
+# core and of the Win32 backend through CTest, and the end-to-end suite
+# against vhdx-inspect.exe. Installs what is missing, with sudo when not root.
 #
 #   bash scripts/windows-test.sh [--if-installable] [build-folder]
 #
@@ -12,39 +12,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS=0
 
-if_installable=false
+if_installable=()
 if [[ "${1:-}" == "--if-installable" ]]; then
-  if_installable=true
+  if_installable=(--if-installable)
   shift
 fi
 build=${1:-build-windows}
-
-unavailable() {
-  echo "windows-test: $*" >&2
-  if $if_installable; then
-    echo "windows-test: SKIPPED: the Windows toolchain cannot be installed here" >&2
-    exit 0
-  fi
-  exit 1
-}
-
-packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build)
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  command -v apt-get >/dev/null || unavailable "apt-get not found; install ${missing[*]}"
-  as_root=()
-  if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
-  echo "Installing: ${missing[*]}"
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
-    unavailable "apt-get update failed"
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
-    unavailable "apt-get install ${missing[*]} failed"
-fi
 
 # Wine keeps its Windows installation (about 700 MB) in the build folder and
 # is quiet. Test discovery runs the test programs during the build, so this
@@ -57,11 +30,22 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts for Mono and Gecko
 export WINEARCH=win64
 
 stop_wine() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  if command -v wineserver >/dev/null; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
   rm -rf "$WINEPREFIX"
 }
 trap stop_wine EXIT
+
+# Installs the toolchain when missing; builds only the program.
+status=0
+bash scripts/windows-build.sh "${if_installable[@]}" "$build" || status=$?
+if [[ $status -eq 3 ]]; then
+  echo "windows-test: SKIPPED: the Windows toolchain cannot be installed here" >&2
+  exit 0
+fi
+[[ $status -eq 0 ]] || exit "$status"
 
 # A persistent wine server, started before any wine program, with its
 # standard streams detached: otherwise the first test program starts it and
@@ -71,9 +55,6 @@ mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot --init </dev/null >/dev/null 2>&1
 
-cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_BUILD_APP=OFF -DVHDX_WERROR=ON
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 # One test program at a time (the whole run takes a few seconds), and a test
 # that fails is run again, up to three times in all: a wine program now and

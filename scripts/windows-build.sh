@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program, build-windows/app/vhdx-inspect.exe, with
+# mingw-w64 on Debian 12: one self-contained executable that imports only
+# DLLs that Windows itself ships. Installs what is missing (with sudo when not
+# root) and fetches the Boost sources once (scripts/fetch-boost-sources.sh).
+#
+#   bash scripts/windows-build.sh [--if-installable] [build-folder] [cmake --build arguments...]
+#
+# --if-installable: when the toolchain is missing and cannot be installed,
+# say so and exit 3 instead of 1, so that a caller can tell it from a failed
+# build. Without build arguments only the program is built.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if_installable=false
+if [[ "${1:-}" == "--if-installable" ]]; then
+  if_installable=true
+  shift
+fi
+build=${1:-build-windows}
+shift || true
+build_arguments=("$@")
+[[ ${#build_arguments[@]} -gt 0 ]] || build_arguments=(--target vhdx-inspect)
+
+unavailable() {
+  echo "windows-build: $*" >&2
+  if $if_installable; then exit 3; fi
+  exit 1
+}
+
+# The compiler, wine to run what it builds, GoogleTest's sources for the
+# tests, and what fetching and rendering need (apt's source download, xz,
+# patch, groff for the manual in the zip).
+packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build
+          xz-utils patch groff-base debian-archive-keyring)
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  command -v apt-get >/dev/null || unavailable "apt-get not found; install ${missing[*]}"
+  as_root=()
+  if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+  echo "Installing: ${missing[*]}"
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
+    unavailable "apt-get update failed"
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+    unavailable "apt-get install ${missing[*]} failed"
+fi
+
+# The Boost sources, kept in the build folder under their pinned version.
+boost_sources="$build/boost-1.74.0+ds1-21"
+bash scripts/fetch-boost-sources.sh "$boost_sources"
+boost_sources=$(cd "$boost_sources" && pwd)
+
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON \
+  -DVHDX_BOOST_SOURCES="$boost_sources"
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" "${build_arguments[@]}"
