@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize package fuzz bench bench-build clean
+.PHONY: all build run test test-release test-sanitize package windows package-windows test-windows fuzz bench bench-build clean
 
 all: build
 
@@ -33,6 +33,21 @@ test-sanitize:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# The Windows program, cross-built with mingw-w64 (installs what is missing):
+# $(WINDOWS_BUILD)/app/vhdx-inspect.exe
+WINDOWS_BUILD ?= build-windows
+windows:
+	bash scripts/windows-build.sh $(WINDOWS_BUILD)
+
+# Its zip: $(WINDOWS_BUILD)/vhdx-inspect-<version>-win64.zip
+package-windows:
+	bash scripts/windows-build.sh $(WINDOWS_BUILD) --target vhdx-inspect vhdx_manual_text
+	cd $(WINDOWS_BUILD) && cpack -G ZIP
+
+# Its tests under wine: the unit tests, the zip, the end-to-end suite.
+test-windows:
+	bash scripts/windows-test.sh $(WINDOWS_BUILD)
+
 # The fuzz target (fuzz/README.md), built with clang and the sanitizers, run for
 # FUZZ_SECONDS; a crash, hang, leak or memory blow-up fails the run.
 FUZZ_BUILD ?= build-fuzz
@@ -58,4 +73,4 @@ bench-build:
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target inspection_floor make_bench_images checksum_bench inspection_bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)

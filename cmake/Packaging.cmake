@@ -8,6 +8,13 @@
 # The package's dependencies are computed from the installed binary by
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
 # version is the project version.
+#
+# For Windows, CPack makes a zip instead (`make package-windows`):
+# vhdx-inspect-<version>-win64.zip, with one folder holding
+#
+#   vhdx-inspect.exe      self-contained: it imports only Windows' own DLLs
+#   README.md
+#   vhdx-inspect.txt      the manual page as plain text with CR LF line ends
 if(NOT VHDX_BUILD_APP)
   return()  # nothing to install without the program
 endif()
@@ -35,6 +42,19 @@ if(NOT WIN32)
   # bash-completion looks for a command's completion under this name.
   install(FILES ${PROJECT_SOURCE_DIR}/completion/vhdx-inspect
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+else()
+  find_program(VHDX_GROFF groff REQUIRED)
+  set(VHDX_MANUAL_TEXT ${PROJECT_BINARY_DIR}/man/vhdx-inspect.txt)
+  add_custom_command(
+    OUTPUT ${VHDX_MANUAL_TEXT}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -DGROFF=${VHDX_GROFF} -DINPUT=${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1
+            -DOUTPUT=${VHDX_MANUAL_TEXT} -P ${PROJECT_SOURCE_DIR}/cmake/RenderManualAsText.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1 ${PROJECT_SOURCE_DIR}/cmake/RenderManualAsText.cmake
+    COMMENT "Rendering the manual page as text"
+    VERBATIM)
+  add_custom_target(vhdx_manual_text ALL DEPENDS ${VHDX_MANUAL_TEXT})
+  install(FILES ${VHDX_MANUAL_TEXT} ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 endif()
 
 set(CPACK_PACKAGE_NAME vhdx-inspect)
@@ -54,6 +74,9 @@ set(CPACK_STRIP_FILES ON)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_GENERATOR DEB)
+elseif(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME vhdx-inspect-${PROJECT_VERSION}-win64)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)          # vhdx-inspect_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -57,6 +57,6 @@ boost_sources=$(cd "$boost_sources" && pwd)
 
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON \
+  -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
   -DVHDX_BOOST_SOURCES="$boost_sources"
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" "${build_arguments[@]}"
