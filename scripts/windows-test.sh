@@ -28,7 +28,7 @@ unavailable() {
   exit 1
 }
 
-packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine googletest cmake ninja-build)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
