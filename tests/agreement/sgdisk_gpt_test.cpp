@@ -17,7 +17,7 @@
 #include <sstream>
 #include <ostream>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "programs.h"
