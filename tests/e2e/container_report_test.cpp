@@ -143,10 +143,10 @@ TEST(ContainerReport, SixteenVolumes) {
   const std::string path = scratch / "sixteen.vhdx";
   image.WriteTo(path);
 
-  const ExpectedReport expected = ReportOf(image, path);
-  ASSERT_EQ(expected.volumes.size(), 16u);
   const ToolRun run = RunTool({"-f", path});
-  EXPECT_EQ(run.out, ContainerReport(expected));
+  EXPECT_EQ(run.out, ContainerReport(ReportOf(image, path)));
+  EXPECT_NE(run.out.find("\n=========== Volume 16\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("=========== Volume 17"), std::string::npos) << run.out;
   EXPECT_EQ(run.status, 0);
 }
 
