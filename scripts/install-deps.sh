@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev libboost-filesystem-dev)
 if [[ "${1:-}" == "test" ]]; then
-  # GoogleTest, and the independent readers of the formats the tests compare against.
-  packages+=(libgtest-dev googletest qemu-utils gdisk libvhdi-utils)
+  # GoogleTest, zlib (whose CRC-32 gives the GPT checksums the tests expect),
+  # and the independent readers of the formats the tests compare against.
+  packages+=(libgtest-dev zlib1g-dev googletest qemu-utils gdisk libvhdi-utils)
   # The package test: building the .deb (its shared-library dependencies need
   # "file"), installing it, rendering the manual page.
   packages+=(dpkg-dev file groff-base man-db bash-completion)
@@ -16,9 +17,9 @@ if [[ "${1:-}" == "test" ]]; then
   # The smoke build of the benchmarks (Google Benchmark).
   packages+=(libbenchmark-dev)
 elif [[ "${1:-}" == "package" ]]; then
-  packages+=(libgtest-dev dpkg-dev file)
+  packages+=(libgtest-dev zlib1g-dev dpkg-dev file)
 else
-  packages+=(libgtest-dev)
+  packages+=(libgtest-dev zlib1g-dev)
 fi
 
 missing=()

@@ -28,10 +28,10 @@ unavailable() {
   exit 1
 }
 
-# The compiler, wine to run what it builds, GoogleTest's sources for the
+# The compiler, wine to run what it builds, GoogleTest's sources and zlib for the
 # tests, and what fetching and rendering need (apt's source download, xz,
 # patch, groff for the manual in the zip).
-packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine googletest cmake ninja-build
           xz-utils patch groff-base debian-archive-keyring)
 missing=()
 for package in "${packages[@]}"; do

@@ -11,7 +11,11 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
+#include <string_view>
+#include <system_error>
 
 namespace testsupport {
 namespace {
@@ -37,6 +41,11 @@ constexpr char kExecFailedMarker[] = "RunProgram: exec failed\n";
   const ssize_t ignored = ::write(STDERR_FILENO, kExecFailedMarker, sizeof kExecFailedMarker - 1);
   (void)ignored;
   ::_exit(kExecFailedStatus);
+}
+
+bool IsExecutableFile(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
@@ -93,6 +102,21 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& lim
   run.execFailed = run.status == kExecFailedStatus && run.out.empty() &&
                    (run.err.empty() || run.err == kExecFailedMarker);
   return run;
+}
+
+std::optional<std::string> FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  const std::string folders = std::string(path != nullptr ? path : "") + ":/usr/sbin:/sbin";
+  std::string_view rest = folders;
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view folder = rest.substr(0, colon);
+    rest = colon == std::string_view::npos ? std::string_view{} : rest.substr(colon + 1);
+    if (folder.empty()) continue;
+    const std::filesystem::path candidate = std::filesystem::path(folder) / name;
+    if (IsExecutableFile(candidate)) return candidate.string();
+  }
+  return std::nullopt;
 }
 
 std::optional<Account> UnprivilegedAccount() {

@@ -1,7 +1,8 @@
 // Runs a program the way the tests watch one: both output streams captured
 // whole, the exit status or signal, a time limit that kills a hung run, the
 // wall time and peak memory of the run, and, when asked, as another user
-// (the tests may run as root, which reads any file). POSIX only.
+// (the tests may run as root, which reads any file); and where an installed
+// program is. POSIX only.
 #pragma once
 
 #include <sys/types.h>
@@ -37,6 +38,11 @@ struct ProgramRun {
 // Runs `argv` (argv[0] is the program's path, no shell) with `limits`.
 // Standard input is /dev/null.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits = {});
+
+// Where `name` is installed: the first executable file of that name on PATH,
+// or in /usr/sbin or /sbin (sgdisk lives there, and an ordinary user's PATH
+// may not hold them). Nothing when it is not installed.
+std::optional<std::string> FindProgram(const std::string& name);
 
 // The unprivileged account to run as when the tests run as root ("nobody"),
 // or nothing when they do not run as root or there is no such account.

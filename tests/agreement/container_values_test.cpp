@@ -84,8 +84,8 @@ class ValidImageAgreement : public ::testing::TestWithParam<ValidImage> {
 };
 
 TEST_P(ValidImageAgreement, VhdiinfoOpensItAndFindsTheReportedSizes) {
-  const auto vhdiinfo = FindProgram("vhdiinfo");
-  if (!vhdiinfo) GTEST_SKIP() << "vhdiinfo is not installed (Debian package libvhdi-utils)";
+  const auto vhdiinfo = RequireTool("vhdiinfo", "libvhdi-utils");
+  if (!vhdiinfo) return;
   const ProgramRun info = RunProgram(*vhdiinfo, {path_});
   ASSERT_EQ(info.status, 0) << info.out << info.err;
   ASSERT_NE(info.out.find("VHDX (version 2)"), std::string::npos) << info.out;
@@ -101,8 +101,8 @@ TEST_P(ValidImageAgreement, VhdiinfoOpensItAndFindsTheReportedSizes) {
 }
 
 TEST_P(ValidImageAgreement, QemuImgChecksItAndFindsTheReportedSizes) {
-  const auto qemuImg = FindProgram("qemu-img");
-  if (!qemuImg) GTEST_SKIP() << "qemu-img is not installed (Debian package qemu-utils)";
+  const auto qemuImg = RequireTool("qemu-img", "qemu-utils");
+  if (!qemuImg) return;
   if (description_.logicalSectorSize != 512) {
     GTEST_SKIP() << "qemu-img 7.2 opens VHDX images with 512-byte logical sectors only";
   }

@@ -1,17 +1,20 @@
 // Running vhdx-inspect and the independent tools it is compared with
-// (qemu-img, vhdiinfo, sgdisk), and scratch directories for their files.
+// (qemu-img, vhdiinfo, sgdisk), and scratch directories for their files. A
+// tool is found with RequireTool: skipped with the reason when missing, a
+// failure in CI.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "testsupport/program_run.h"
+#include "testsupport/required_tool.h"
 #include "testsupport/scratch_directory.h"
 
 namespace agreement {
 
 using testsupport::ProgramRun;
+using testsupport::RequireTool;
 using testsupport::ScratchDirectory;
 
 // Runs `program` (a path) with `arguments`, without a shell.
@@ -21,9 +24,5 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 // this build made.
 std::string VhdxInspectPath();
 ProgramRun RunVhdxInspect(const std::vector<std::string>& arguments);
-
-// Where `name` is installed: on PATH, or in /usr/sbin or /sbin (sgdisk lives
-// there and an ordinary user's PATH may not hold them). Empty when it is not.
-std::optional<std::string> FindProgram(const std::string& name);
 
 }  // namespace agreement

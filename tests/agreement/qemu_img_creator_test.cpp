@@ -56,8 +56,8 @@ void WriteSignature(const std::string& path, const std::string& signature) {
 class QemuImgCreator : public ::testing::TestWithParam<QemuImage> {
  protected:
   void SetUp() override {
-    const auto found = FindProgram("qemu-img");
-    if (!found) GTEST_SKIP() << "qemu-img is not installed (Debian package qemu-utils)";
+    const auto found = RequireTool("qemu-img", "qemu-utils");
+    if (!found) return;
     qemuImg_ = *found;
     path_ = scratch_ / "qemu.vhdx";
     std::vector<std::string> arguments = {"create", "-q", "-f", "vhdx"};

@@ -835,8 +835,9 @@ TEST(ContainerOpen, MetadataRegionBeyondTheFilePositionRange) {
 }
 
 // A data area whose file position passes 2^63, or whose BAT offset plus
-// length wraps 64 bits, cannot be read; the status is written in the base that
-// the three size lines left in force.
+// length wraps 64 bits, cannot be read: not even the partition-table area at
+// its start. The status is written in the base that the three size lines left
+// in force.
 TEST(ContainerOpen, DataAreaPositionOutOfRange) {
   ScratchDirectory scratch;
   struct Case {
@@ -845,7 +846,8 @@ TEST(ContainerOpen, DataAreaPositionOutOfRange) {
   };
   const Case cases[] = {
       {0x7FFFFFFFFFF00000, 0x100000},  // data area at 2^63
-      {0xFFFFFFFFFFF00000, 0x200000},  // the sum wraps
+      {0xFFFFFFFFFFF00000, 0x100000},  // the sum wraps to 0
+      {0xFFFFFFFFFFF00000, 0x200000},  // the sum wraps past 0
   };
   for (const Case& c : cases) {
     PluginImage image = PluginImage::Build(ImageDescription{});

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -103,9 +104,27 @@ struct ExpectedReport {
   std::vector<ExpectedVolume> volumes;
 };
 
+// One volume block of the container report, each value as the report writes it.
+struct VolumeText {
+  std::string cbSize, cbMetaDataOffset, mySize, nVolumeSize, cbPassword, cbPasswordOffset, cbImageFileList;
+};
+
+// Every value of the container report as the report writes it, for a report
+// written out value by value.
+struct ReportText {
+  std::string path;
+  std::string sequenceNumber, version, logVersion;
+  std::string logLength, logOffset, metadataLength, metadataOffset, batLength, batOffset;
+  std::string blockSize, logicalSectorSize, physicalSectorSize, virtualDiskSize, chunkRatio;
+  std::string pluginOffset, revision, nVirtualDiskSize, nMbrGptSize;
+  std::string nGptTrailerLength, nGptTrailerDiskOffset;  // both lines are left out when these are empty
+  std::string cbMaxMetaData, cbTotalMetaData;
+  std::vector<VolumeText> volumes;
+};
+
 // The "Parsing " line, the header block, the metadata summary, the plugin
 // header and one block per volume, exactly as documented.
-inline std::string ContainerReport(const ExpectedReport& r) {
+inline std::string ContainerReport(const ReportText& r) {
   std::string t;
   const auto line = [&t](const std::string& text) { t += text + "\n"; };
   line("Parsing " + r.path);
@@ -113,55 +132,108 @@ inline std::string ContainerReport(const ExpectedReport& r) {
 
   line("");
   line("=========== HEADER ");
-  line("SequenceNumber:   " + InBase(r.sequenceNumber, r.base));
-  line("Version:          " + InBase(r.version, r.base));
-  line("LogVersion:       " + InBase(r.logVersion, r.base));
-  line("LogLength:        " + Hex(r.logLength));
-  line("LogOffset:        " + Hex(r.logOffset));
-  line("MetadataLength:   " + Hex(r.metadataLength));
-  line("MetadataOffset:   " + Hex(r.metadataOffset));
-  line("BATLength:        " + Hex(r.batLength));
-  line("BATOffset:        " + Hex(r.batOffset));
+  line("SequenceNumber:   " + r.sequenceNumber);
+  line("Version:          " + r.version);
+  line("LogVersion:       " + r.logVersion);
+  line("LogLength:        " + r.logLength);
+  line("LogOffset:        " + r.logOffset);
+  line("MetadataLength:   " + r.metadataLength);
+  line("MetadataOffset:   " + r.metadataOffset);
+  line("BATLength:        " + r.batLength);
+  line("BATOffset:        " + r.batOffset);
   line("");
 
   line("");
   line("=========== Metadata Entry Summary ");
-  line("BlockSize:         " + Hex(r.blockSize));
-  line("LogicalSectorSize: " + Hex(r.logicalSectorSize));
-  line("PhyicalSectorSize: " + Hex(r.physicalSectorSize));
-  line("VirtualDiskSize:   " + Hex(r.virtualDiskSize));
-  line("ChunkRatio:        " + std::to_string(r.chunkRatio));
+  line("BlockSize:         " + r.blockSize);
+  line("LogicalSectorSize: " + r.logicalSectorSize);
+  line("PhyicalSectorSize: " + r.physicalSectorSize);
+  line("VirtualDiskSize:   " + r.virtualDiskSize);
+  line("ChunkRatio:        " + r.chunkRatio);
   line("");
   line("");
   line("=========== Plugin Header ");
-  line("PlugIn Header offset:  " + Hex(r.pluginOffset));
-  line("Revision:              " + std::to_string(r.revision));
-  line("nVirtualDiskSize:      " + Hex(Bits(r.nVirtualDiskSize)));
-  line("nMbrGptSize:           " + Hex(Bits(r.nMbrGptSize)));
-  if (r.nGptTrailerDiskOffset != 0) {
-    line("nGptTrailerLength:     " + Hex(Bits(r.nGptTrailerLength)));
-    line("nGptTrailerDiskOffset: " + Hex(Bits(r.nGptTrailerDiskOffset)));
+  line("PlugIn Header offset:  " + r.pluginOffset);
+  line("Revision:              " + r.revision);
+  line("nVirtualDiskSize:      " + r.nVirtualDiskSize);
+  line("nMbrGptSize:           " + r.nMbrGptSize);
+  if (!r.nGptTrailerDiskOffset.empty()) {
+    line("nGptTrailerLength:     " + r.nGptTrailerLength);
+    line("nGptTrailerDiskOffset: " + r.nGptTrailerDiskOffset);
   }
-  line("cbMaxMetaData:         " + Hex(r.cbMaxMetaData));
-  line("cbTotalMetaData:       " + Hex(r.cbTotalMetaData));
+  line("cbMaxMetaData:         " + r.cbMaxMetaData);
+  line("cbTotalMetaData:       " + r.cbTotalMetaData);
   line("");
 
   for (std::size_t i = 0; i < r.volumes.size(); ++i) {
-    const ExpectedVolume& v = r.volumes[i];
+    const VolumeText& v = r.volumes[i];
     line("");
     line("=========== Volume " + std::to_string(i + 1));
-    line("\tcbSize:           " + Hex(v.cbSize));
-    line("\tcbMetaDataOffset: " + Hex(v.cbMetaDataOffset));
+    line("\tcbSize:           " + v.cbSize);
+    line("\tcbMetaDataOffset: " + v.cbMetaDataOffset);
     line("");
     line("\t=========== Volume Plugin Metadata");
-    line("\t\tMySize:           " + Hex(v.mySize));
-    line("\t\tnVolumeSize:      " + Hex(Bits(v.nVolumeSize)));
-    line("\t\tcbPassword:       " + std::to_string(v.cbPassword));
-    line("\t\tcbPasswordOffset: " + Hex(v.cbPasswordOffset));
-    line("\t\tcbImageFileList:  " + std::to_string(v.cbImageFileList));
+    line("\t\tMySize:           " + v.mySize);
+    line("\t\tnVolumeSize:      " + v.nVolumeSize);
+    line("\t\tcbPassword:       " + v.cbPassword);
+    line("\t\tcbPasswordOffset: " + v.cbPasswordOffset);
+    line("\t\tcbImageFileList:  " + v.cbImageFileList);
     line("");
   }
   return t;
+}
+
+// The values of `r` as the report writes them: the first three header values
+// in the base in force, ChunkRatio, Revision, cbPassword and cbImageFileList
+// in decimal, everything else in hexadecimal with the prefix.
+inline ReportText AsWritten(const ExpectedReport& r) {
+  ReportText t;
+  t.path = r.path;
+  t.sequenceNumber = InBase(r.sequenceNumber, r.base);
+  t.version = InBase(r.version, r.base);
+  t.logVersion = InBase(r.logVersion, r.base);
+  t.logLength = Hex(r.logLength);
+  t.logOffset = Hex(r.logOffset);
+  t.metadataLength = Hex(r.metadataLength);
+  t.metadataOffset = Hex(r.metadataOffset);
+  t.batLength = Hex(r.batLength);
+  t.batOffset = Hex(r.batOffset);
+  t.blockSize = Hex(r.blockSize);
+  t.logicalSectorSize = Hex(r.logicalSectorSize);
+  t.physicalSectorSize = Hex(r.physicalSectorSize);
+  t.virtualDiskSize = Hex(r.virtualDiskSize);
+  t.chunkRatio = std::to_string(r.chunkRatio);
+  t.pluginOffset = Hex(r.pluginOffset);
+  t.revision = std::to_string(r.revision);
+  t.nVirtualDiskSize = Hex(Bits(r.nVirtualDiskSize));
+  t.nMbrGptSize = Hex(Bits(r.nMbrGptSize));
+  if (r.nGptTrailerDiskOffset != 0) {
+    t.nGptTrailerLength = Hex(Bits(r.nGptTrailerLength));
+    t.nGptTrailerDiskOffset = Hex(Bits(r.nGptTrailerDiskOffset));
+  }
+  t.cbMaxMetaData = Hex(r.cbMaxMetaData);
+  t.cbTotalMetaData = Hex(r.cbTotalMetaData);
+  for (const ExpectedVolume& v : r.volumes) {
+    t.volumes.push_back({Hex(v.cbSize), Hex(v.cbMetaDataOffset), Hex(v.mySize), Hex(Bits(v.nVolumeSize)),
+                         std::to_string(v.cbPassword), Hex(v.cbPasswordOffset), std::to_string(v.cbImageFileList)});
+  }
+  return t;
+}
+
+inline std::string ContainerReport(const ExpectedReport& r) { return ContainerReport(AsWritten(r)); }
+
+// The chunk ratio of the one block size an image may have (32 MiB), at each
+// logical sector size that the tests build images with.
+inline std::uint32_t ChunkRatioOf32MiBBlocks(std::uint32_t logicalSectorSize) {
+  switch (logicalSectorSize) {
+    case 512:
+      return 128;
+    case 4096:
+      return 1024;
+    default:
+      throw std::invalid_argument("no chunk ratio written down for logical sectors of " +
+                                  std::to_string(logicalSectorSize) + " bytes");
+  }
 }
 
 // The values that `image` was built with, as its report shows them when it
@@ -186,7 +258,8 @@ inline ExpectedReport ReportOf(const testsupport::PluginImage& image, const std:
   r.logicalSectorSize = d.logicalSectorSize;
   r.physicalSectorSize = d.physicalSectorSize;
   r.virtualDiskSize = d.virtualDiskSize;
-  r.chunkRatio = static_cast<std::uint32_t>((std::uint64_t{1} << 23) * d.logicalSectorSize / d.blockSize);
+  if (d.blockSize != 32 * testsupport::kMiB) throw std::invalid_argument("an image's blocks are 32 MiB");
+  r.chunkRatio = ChunkRatioOf32MiBBlocks(d.logicalSectorSize);
 
   r.pluginOffset = static_cast<std::uint32_t>(l.pluginItem - l.metadataRegion);
   r.revision = d.pluginRevision;

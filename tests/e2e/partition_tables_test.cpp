@@ -1,8 +1,9 @@
 // The partition tables of an image as the built binary prints them: the three
 // size lines, the protective MBR, the primary GPT, the backup GPT and the
 // verification headings; the checks on the sizes that the plugin item gives
-// the partition-table area and the trailer; a failed read of the data area;
-// and the number base that one image's report leaves to the next image.
+// the partition-table area and the trailer; and a failed read of the data
+// area. The number base that one image's report leaves to the next image is
+// in container_report_test.cpp.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -360,9 +361,11 @@ TEST(PartitionTables, SizesAtTheLimitsAreRead) {
   }
 }
 
-// A data-area position that passes 2^63 or wraps the 64-bit range cannot be
+// A trailer position that passes 2^63 or wraps the 64-bit range cannot be
 // read: the line names the positioning, its status (EINVAL, 22) in the base
-// in force, which is hexadecimal with the prefix after the size lines.
+// in force, which is hexadecimal with the prefix after the size lines. (A data
+// area that wraps, which stops the reading before the partition-table area,
+// is in container_stages_test.cpp.)
 TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
   struct ReadCase {
     const char* what;
@@ -390,34 +393,6 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
                   Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
     EXPECT_EQ(run.status, 0);
   }
-  {
-    SCOPED_TRACE("a data area that wraps: the partition-table area itself cannot be read");
-    PluginImage image = PluginImage::Build(ImageDescription{});
-    image.PutInRegionTables(RegionEntry(0, region_entry_field::kFileOffset), 0xFFFFFFFFFFF00000u);
-    ScratchDirectory scratch;
-    const ToolRun run = InspectImage(image, scratch);
-    EXPECT_EQ(AfterContainerReport(run.out),
-              SizeLines(0x4400, 0x4200, 0x100000) +
-                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
-    EXPECT_EQ(run.status, 0);
-  }
-}
-
-// The number base is state of the output that lasts across images: after an
-// image with a GPT, hexadecimal with the prefix stays in force, so the count
-// in the next image's diagnostic line is written 0xa rather than 10.
-TEST(PartitionTables, TheNumberBaseCarriesIntoTheNextImageOfADirectory) {
-  const PluginImage withGpt = PluginImage::Build(ImageDescription{});
-  PluginImage badRegionTable = PluginImage::Build(ImageDescription{});
-  badRegionTable.PutInRegionTables(region_field::kEntryCount, 10);
-
-  ScratchDirectory scratch;
-  const std::vector<std::string> paths = WriteInListingOrder(scratch.path(), {&withGpt, &badRegionTable});
-  const ToolRun run = RunTool({"-p", scratch.path().string()});
-  EXPECT_EQ(run.out, ContainerReport(ReportOf(withGpt, paths[0])) +
-                         ExpectedTablesOf(withGpt, StandardPartitions(512, kGiB)).Render() +
-                         Corrupt("Entry count is: 0xa Entry count should be 2."));
-  EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace

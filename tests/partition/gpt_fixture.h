@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "byte_fixture.h"
-#include "partition/crc32.h"
+#include "independent_crc32.h"
 #include "partition/gpt_records.h"
 
 namespace partition::testing {
@@ -56,7 +56,7 @@ struct Header {
   std::uint32_t entryCount = 128;
 };
 
-// A header with both checksums right for `entries`.
+// A header with both checksums right for `entries` (by zlib's CRC-32).
 inline HeaderBytes MakeHeader(const Header& h, const EntryArray& entries) {
   HeaderBytes bytes{};
   PutText(bytes, 0, "EFI PART");
@@ -70,8 +70,8 @@ inline HeaderBytes MakeHeader(const Header& h, const EntryArray& entries) {
   Put64(bytes, 72, h.partitionEntryLba);
   Put32(bytes, 80, h.entryCount);
   Put32(bytes, 84, 128);
-  Put32(bytes, 88, Crc32(entries));
-  Put32(bytes, 16, Crc32SkipField(bytes, 16));
+  Put32(bytes, 88, ZlibCrc32(entries));
+  Put32(bytes, 16, ZlibCrc32WithFieldZeroed(bytes, 16));
   return bytes;
 }
 

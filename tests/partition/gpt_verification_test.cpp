@@ -59,10 +59,10 @@ TEST(VerifyGpt, HeaderSizeAbove92IsReportedAndTheChecksumCoversOnly92Bytes) {
   Header header;
   header.headerSize = 96;
   gpt.primary = MakeHeader(header, gpt.primaryEntries);
-  const std::uint32_t over92 = Crc32SkipField(gpt.primary, 16);
+  const std::uint32_t over92 = ZlibCrc32WithFieldZeroed(gpt.primary, 16);
   std::array<std::byte, 96> longer{};
   std::copy(gpt.primary.begin(), gpt.primary.end(), longer.begin());
-  const std::uint32_t over96 = Crc32SkipField(longer, 16);
+  const std::uint32_t over96 = ZlibCrc32WithFieldZeroed(longer, 16);
   Put32(gpt.primary, 16, over96);
 
   EXPECT_EQ(gpt.Verify(), Sections("\tHeaderSize is invalid.  \n"
@@ -74,11 +74,11 @@ TEST(VerifyGpt, HeaderSizeAbove92IsReportedAndTheChecksumCoversOnly92Bytes) {
 
 TEST(VerifyGpt, EditedPrimaryArrayIsReportedInTheFirstSectionOnly) {
   Gpt gpt = ConsistentGpt();
-  const std::uint32_t stored = Crc32(gpt.primaryEntries);
+  const std::uint32_t stored = ZlibCrc32(gpt.primaryEntries);
   PutEntry(gpt.primaryEntries, 1, Entry{kOtherType, 9, 1, 2, 0, u"added"});
   EXPECT_EQ(gpt.Verify(), Sections("\tPartitionEntryArrayCRC32 is invalid.  \n"
                                    "\t\tHeader value:     " + Hex(stored) + "\n" +
-                                       "\t\tCalculated value: " + Hex(Crc32(gpt.primaryEntries)) + "\n",
+                                       "\t\tCalculated value: " + Hex(ZlibCrc32(gpt.primaryEntries)) + "\n",
                                    "", "", ""));
 }
 
@@ -119,8 +119,8 @@ TEST(VerifyGpt, UsableLbasAndArrayChecksumsMustAgree) {
                                    "\t\tHeader value:     0x1fffde\n"
                                    "\t\tTrailer value:    0x1ff000\n",
                                    "\tpEfiHeader->PartitionEntryArrayCRC32 is invalid.  \n"
-                                   "\t\tHeader value:     " + Hex(Crc32(gpt.primaryEntries)) + "\n" +
-                                       "\t\tTrailer value:    " + Hex(Crc32(gpt.backupEntries)) + "\n"));
+                                   "\t\tHeader value:     " + Hex(ZlibCrc32(gpt.primaryEntries)) + "\n" +
+                                       "\t\tTrailer value:    " + Hex(ZlibCrc32(gpt.backupEntries)) + "\n"));
 }
 
 TEST(VerifyGpt, AllZeroTrailerFailsEveryCheckThatConcernsIt) {
@@ -128,9 +128,9 @@ TEST(VerifyGpt, AllZeroTrailerFailsEveryCheckThatConcernsIt) {
   gpt.backup = HeaderBytes{};
   gpt.backupEntries = EntryArray{};
   const HeaderBytes zeros{};
-  const std::string zeroHeaderCrc = Hex(Crc32SkipField(zeros, 16));
-  const std::string zeroArrayCrc = Hex(Crc32(gpt.backupEntries));
-  const std::string primaryArrayCrc = Hex(Crc32(gpt.primaryEntries));
+  const std::string zeroHeaderCrc = Hex(ZlibCrc32WithFieldZeroed(zeros, 16));
+  const std::string zeroArrayCrc = Hex(ZlibCrc32(gpt.backupEntries));
+  const std::string primaryArrayCrc = Hex(ZlibCrc32(gpt.primaryEntries));
   EXPECT_EQ(gpt.Verify(),
             Sections("",
                      "\tSignature is invalid.  \n"

@@ -1,6 +1,7 @@
 // Built images checked by independent readers of the published formats:
 // qemu-img and vhdiinfo for the VHDX container, sgdisk for the MBR and GPT.
-// Each test is skipped, with the reason, when its tool is not installed.
+// Each test is skipped, with the reason, when its tool is not installed, and
+// fails then in CI (CI=true), where every tool is installed.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,17 +12,28 @@
 #include <string>
 #include <vector>
 
-#include "command.h"
 #include "scratch.h"
 #include "testsupport/plugin_image.h"
+#include "testsupport/program_run.h"
+#include "testsupport/required_tool.h"
 
 namespace {
 
 using namespace testsupport;
-using testsupport_test::OnPath;
-using testsupport_test::Quote;
-using testsupport_test::RunCommand;
 using testsupport_test::ScratchPath;
+
+// Runs the tool at `path` with `arguments`: its exit status and both output
+// streams together.
+struct ToolOutput {
+  int exitCode = -1;
+  std::string output;
+};
+
+ToolOutput RunTool(const std::string& path, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), path);
+  const ProgramRun run = RunProgram(arguments);
+  return {run.status, run.out + run.err};
+}
 
 struct ImageCase {
   const char* name;
@@ -62,20 +74,21 @@ bool QemuRefusesSectorSize(const std::string& output) {
 }
 
 TEST(ExternalTools, QemuImgChecksTheImagesAndReadsTheirSize) {
-  if (!OnPath("qemu-img")) GTEST_SKIP() << "qemu-img is not installed (package qemu-utils)";
+  const auto qemuImg = RequireTool("qemu-img", "qemu-utils");
+  if (!qemuImg) return;
   for (const ImageCase& c : ImageCases()) {
     SCOPED_TRACE(c.name);
     ImageDescription d;
     c.change(d);
     ScratchFile file("image.vhdx");
     PluginImage::Build(d).WriteTo(file.path());
-    const auto check = RunCommand("qemu-img check -f vhdx " + Quote(file.path()));
+    const auto check = RunTool(*qemuImg, {"check", "-f", "vhdx", file.path()});
     if (d.logicalSectorSize == 4096 && QemuRefusesSectorSize(check.output)) {
       // Older qemu-img opens only 512-byte logical sectors; vhdiinfo covers these.
       continue;
     }
     EXPECT_EQ(check.exitCode, 0) << check.output;
-    const auto info = RunCommand("qemu-img info -f vhdx --output=json " + Quote(file.path()));
+    const auto info = RunTool(*qemuImg, {"info", "-f", "vhdx", "--output=json", file.path()});
     EXPECT_EQ(info.exitCode, 0) << info.output;
     EXPECT_NE(info.output.find("\"virtual-size\": " + std::to_string(d.virtualDiskSize) + ","), std::string::npos)
         << info.output;
@@ -83,14 +96,15 @@ TEST(ExternalTools, QemuImgChecksTheImagesAndReadsTheirSize) {
 }
 
 TEST(ExternalTools, VhdiinfoOpensTheImages) {
-  if (!OnPath("vhdiinfo")) GTEST_SKIP() << "vhdiinfo is not installed (package libvhdi-utils)";
+  const auto vhdiinfo = RequireTool("vhdiinfo", "libvhdi-utils");
+  if (!vhdiinfo) return;
   for (const ImageCase& c : ImageCases()) {
     SCOPED_TRACE(c.name);
     ImageDescription d;
     c.change(d);
     ScratchFile file("image.vhdx");
     PluginImage::Build(d).WriteTo(file.path());
-    const auto info = RunCommand("vhdiinfo " + Quote(file.path()));
+    const auto info = RunTool(*vhdiinfo, {file.path()});
     EXPECT_EQ(info.exitCode, 0) << info.output;
     EXPECT_NE(info.output.find("VHDX (version 2)"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("(" + std::to_string(d.virtualDiskSize) + " bytes)"), std::string::npos)
@@ -105,8 +119,8 @@ TEST(ExternalTools, VhdiinfoOpensTheImages) {
 // writes, so their accepting the images above means something. (vhdiinfo
 // verifies the region table checksum but not the header checksum.)
 TEST(ExternalTools, CheckersRejectBrokenChecksums) {
-  const bool qemu = OnPath("qemu-img");
-  const bool vhdi = OnPath("vhdiinfo");
+  const auto qemu = OptionalTool("qemu-img", "qemu-utils");
+  const auto vhdi = OptionalTool("vhdiinfo", "libvhdi-utils");
   if (!qemu && !vhdi) GTEST_SKIP() << "neither qemu-img nor vhdiinfo is installed";
   struct Damage {
     const char* name;
@@ -128,10 +142,10 @@ TEST(ExternalTools, CheckersRejectBrokenChecksums) {
     ScratchFile file("broken.vhdx");
     image.WriteTo(file.path());
     if (qemu) {
-      EXPECT_NE(RunCommand("qemu-img info -f vhdx " + Quote(file.path())).exitCode, 0);
+      EXPECT_NE(RunTool(*qemu, {"info", "-f", "vhdx", file.path()}).exitCode, 0);
     }
     if (vhdi && damage.vhdiinfoChecks) {
-      EXPECT_NE(RunCommand("vhdiinfo " + Quote(file.path())).exitCode, 0);
+      EXPECT_NE(RunTool(*vhdi, {file.path()}).exitCode, 0);
     }
   }
 }
@@ -148,7 +162,8 @@ std::string RegistryForm(const Guid& guid) {
 std::string Utf8(const std::u16string& ascii) { return std::string(ascii.begin(), ascii.end()); }
 
 TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
-  if (!OnPath("sgdisk")) GTEST_SKIP() << "sgdisk is not installed (package gdisk)";
+  const auto sgdisk = RequireTool("sgdisk", "gdisk");
+  if (!sgdisk) return;
   // sgdisk takes a plain file to have 512-byte sectors.
   struct Case {
     const char* name;
@@ -163,11 +178,11 @@ TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
     ScratchFile raw("disk.raw");
     WriteRawDisk(image, raw.path());
 
-    const auto verify = RunCommand("sgdisk -v " + Quote(raw.path()));
+    const auto verify = RunTool(*sgdisk, {"-v", raw.path()});
     EXPECT_EQ(verify.exitCode, 0) << verify.output;
     EXPECT_NE(verify.output.find("No problems found."), std::string::npos) << verify.output;
 
-    const auto print = RunCommand("sgdisk -p " + Quote(raw.path()));
+    const auto print = RunTool(*sgdisk, {"-p", raw.path()});
     EXPECT_NE(print.output.find("Disk identifier (GUID): " + RegistryForm(d.diskGuid)), std::string::npos)
         << print.output;
     EXPECT_NE(print.output.find("Main partition table begins at sector 2 and ends at sector 33"),
@@ -177,7 +192,7 @@ TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
     ASSERT_EQ(partitions.size(), c.partitions);
     for (std::size_t i = 0; i < partitions.size(); ++i) {
       const GptPartition& p = partitions[i];
-      const auto entry = RunCommand("sgdisk -i " + std::to_string(i + 1) + " " + Quote(raw.path()));
+      const auto entry = RunTool(*sgdisk, {"-i", std::to_string(i + 1), raw.path()});
       SCOPED_TRACE(entry.output);
       EXPECT_NE(entry.output.find("Partition GUID code: " + RegistryForm(p.type)), std::string::npos);
       EXPECT_NE(entry.output.find("Partition unique GUID: " + RegistryForm(p.unique)), std::string::npos);
@@ -198,12 +213,13 @@ TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
 }
 
 TEST(ExternalTools, SgdiskNoticesAnEntryChangedBehindTheChecksum) {
-  if (!OnPath("sgdisk")) GTEST_SKIP() << "sgdisk is not installed (package gdisk)";
+  const auto sgdisk = RequireTool("sgdisk", "gdisk");
+  if (!sgdisk) return;
   PluginImage image = PluginImage::Build(ImageDescription{});
   image.Put(image.layout().primaryGptEntries, gpt_entry_field::kLastLba, 300000);  // checksum left stale
   ScratchFile raw("disk.raw");
   WriteRawDisk(image, raw.path());
-  const auto verify = RunCommand("sgdisk -v " + Quote(raw.path()));
+  const auto verify = RunTool(*sgdisk, {"-v", raw.path()});
   EXPECT_EQ(verify.output.find("No problems found."), std::string::npos) << verify.output;
 }
 
@@ -226,14 +242,14 @@ bool SameContents(const std::string& pathA, const std::string& pathB) {
 // image is a valid VHDX, and its partition-table area and trailer give back
 // the raw disk byte for byte.
 TEST(ExternalTools, WrapsAGptWrittenBySgdisk) {
-  if (!OnPath("sgdisk")) GTEST_SKIP() << "sgdisk is not installed (package gdisk)";
+  const auto sgdisk = RequireTool("sgdisk", "gdisk");
+  if (!sgdisk) return;
   ScratchFile raw("sgdisk.raw");
   { std::ofstream(raw.path(), std::ios::binary); }
   std::filesystem::resize_file(raw.path(), 64 * kMiB);
-  const auto made = RunCommand("sgdisk -n 1:2048:+10M -t 1:ef00 -c 1:'EFI system partition'"
-                        " -n 2:0:+16M -t 2:0c01 -c 2:'Microsoft reserved partition'"
-                        " -n 3:0:0 -t 3:0700 -c 3:'Basic data partition' " +
-                        Quote(raw.path()));
+  const auto made = RunTool(*sgdisk, {"-n", "1:2048:+10M", "-t", "1:ef00", "-c", "1:EFI system partition",
+                                  "-n", "2:0:+16M", "-t", "2:0c01", "-c", "2:Microsoft reserved partition",
+                                  "-n", "3:0:0", "-t", "3:0700", "-c", "3:Basic data partition", raw.path()});
   ASSERT_EQ(made.exitCode, 0) << made.output;
 
   ImageDescription d;
@@ -247,10 +263,10 @@ TEST(ExternalTools, WrapsAGptWrittenBySgdisk) {
   WriteRawDisk(image, again.path());
   EXPECT_TRUE(SameContents(raw.path(), again.path()));
 
-  if (OnPath("qemu-img")) {
+  if (const auto qemuImg = OptionalTool("qemu-img", "qemu-utils")) {
     ScratchFile file("wrapped.vhdx");
     image.WriteTo(file.path());
-    const auto check = RunCommand("qemu-img check -f vhdx " + Quote(file.path()));
+    const auto check = RunTool(*qemuImg, {"check", "-f", "vhdx", file.path()});
     EXPECT_EQ(check.exitCode, 0) << check.output;
   }
 }
