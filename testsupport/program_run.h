@@ -4,23 +4,19 @@
 // (the tests may run as root, which reads any file). POSIX only.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace testsupport {
+#include "testsupport/unprivileged.h"
 
-struct Account {
-  uid_t uid;
-  gid_t gid;
-};
+namespace testsupport {
 
 struct RunLimits {
   std::chrono::seconds timeout{120};  // the run is killed after this long
-  std::optional<Account> as;          // drop to this account before exec
+  std::optional<Account> as;          // become this account before exec; the
+                                      // program need not be reachable by it
 };
 
 struct ProgramRun {
@@ -37,9 +33,5 @@ struct ProgramRun {
 // Runs `argv` (argv[0] is the program's path, no shell) with `limits`.
 // Standard input is /dev/null.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits = {});
-
-// The unprivileged account to run as when the tests run as root ("nobody"),
-// or nothing when they do not run as root or there is no such account.
-std::optional<Account> UnprivilegedAccount();
 
 }  // namespace testsupport
