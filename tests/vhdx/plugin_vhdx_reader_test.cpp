@@ -17,6 +17,7 @@
 
 #include "faulty_file.h"
 #include "refused_allocation.h"
+#include "sample_header_block.h"
 #include "testsupport/plugin_image.h"
 
 namespace vhdx_test {
@@ -33,23 +34,6 @@ constexpr char kPath[] = "image.vhdx";
 constexpr platform::ErrorCode kIoStatus = 1117;
 constexpr std::size_t kHeaderSectionBufferSize = 1048576;
 constexpr std::size_t kMetadataBufferSize = 2097152;
-
-// The header block of the sample image, as the report writes it at the start
-// of a run (decimal in force): header 2 is current, the log, the metadata
-// region and the BAT region take 1 MiB each from 1 MiB on.
-constexpr char kSampleHeaderBlock[] =
-    "\n"
-    "=========== HEADER \n"
-    "SequenceNumber:   2\n"
-    "Version:          1\n"
-    "LogVersion:       0\n"
-    "LogLength:        0x100000\n"
-    "LogOffset:        0x100000\n"
-    "MetadataLength:   0x100000\n"
-    "MetadataOffset:   0x200000\n"
-    "BATLength:        0x100000\n"
-    "BATOffset:        0x300000\n"
-    "\n";
 
 const PluginImage& SampleImage() {
   static const PluginImage image = PluginImage::Build(ImageDescription{});
