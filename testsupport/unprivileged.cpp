@@ -54,7 +54,7 @@ int RunInChildAs(const Account& account, const std::function<int()>& check) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!value) throw std::runtime_error("the check could not run as user " + std::to_string(account.uid));
+  if (!value) throw std::runtime_error("the check did not run to its end as user " + std::to_string(account.uid));
   return *value;
 }
 

@@ -19,7 +19,6 @@ ToolRun RunTool(const std::vector<std::string>& arguments, const testsupport::Ru
 
 // Runs the tool as an ordinary user, for whom permissions hold: as root, as
 // testsupport::UnprivilegedAccount() after `files` was handed over to it.
-ToolRun RunToolAsOrdinaryUser(const ScratchDirectory& files, const std::vector<std::string>& arguments,
-                              testsupport::RunLimits limits = {});
+ToolRun RunToolAsOrdinaryUser(const ScratchDirectory& files, const std::vector<std::string>& arguments);
 
 }  // namespace e2e
