@@ -1,9 +1,7 @@
 #include "testsupport/program_run.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -33,11 +31,13 @@ constexpr char kExecFailedMarker[] = "RunProgram: exec failed\n";
   const int devNull = ::open("/dev/null", O_RDONLY);
   if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
   if (limits.as) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(limits.as->gid) != 0 || ::setuid(limits.as->uid) != 0) {
-      ::_exit(kExecFailedStatus);
-    }
+    // Opened before the account is taken, so that a build folder the account
+    // cannot reach (under /root, say) does not keep the program from running.
+    const int program = ::open(args[0], O_RDONLY | O_CLOEXEC);
+    if (program >= 0 && BecomeAccount(*limits.as)) ::fexecve(program, args.data(), environ);
+  } else {
+    ::execv(args[0], args.data());
   }
-  ::execv(args[0], args.data());
   const ssize_t ignored = ::write(STDERR_FILENO, kExecFailedMarker, sizeof kExecFailedMarker - 1);
   (void)ignored;
   ::_exit(kExecFailedStatus);
@@ -117,13 +117,6 @@ std::optional<std::string> FindProgram(const std::string& name) {
     if (IsExecutableFile(candidate)) return candidate.string();
   }
   return std::nullopt;
-}
-
-std::optional<Account> UnprivilegedAccount() {
-  if (::geteuid() != 0) return std::nullopt;
-  const passwd* entry = ::getpwnam("nobody");
-  if (entry == nullptr) return std::nullopt;
-  return Account{entry->pw_uid, entry->pw_gid};
 }
 
 }  // namespace testsupport

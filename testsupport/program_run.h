@@ -5,23 +5,19 @@
 // program is. POSIX only.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace testsupport {
+#include "testsupport/unprivileged.h"
 
-struct Account {
-  uid_t uid;
-  gid_t gid;
-};
+namespace testsupport {
 
 struct RunLimits {
   std::chrono::seconds timeout{120};  // the run is killed after this long
-  std::optional<Account> as;          // drop to this account before exec
+  std::optional<Account> as;          // become this account before exec; the
+                                      // program need not be reachable by it
 };
 
 struct ProgramRun {
@@ -43,9 +39,5 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& lim
 // or in /usr/sbin or /sbin (sgdisk lives there, and an ordinary user's PATH
 // may not hold them). Nothing when it is not installed.
 std::optional<std::string> FindProgram(const std::string& name);
-
-// The unprivileged account to run as when the tests run as root ("nobody"),
-// or nothing when they do not run as root or there is no such account.
-std::optional<Account> UnprivilegedAccount();
 
 }  // namespace testsupport

@@ -8,4 +8,11 @@ ToolRun RunTool(const std::vector<std::string>& arguments, const testsupport::Ru
   return testsupport::RunProgram(argv, limits);
 }
 
+ToolRun RunToolAsOrdinaryUser(const ScratchDirectory& files, const std::vector<std::string>& arguments) {
+  testsupport::RunLimits limits;
+  limits.as = testsupport::UnprivilegedAccount();
+  if (limits.as) testsupport::HandOver(files.path(), *limits.as);
+  return RunTool(arguments, limits);
+}
+
 }  // namespace e2e

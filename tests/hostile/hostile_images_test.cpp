@@ -160,13 +160,7 @@ TEST(HostileDirectory, TheScanGoesOnPastEveryEntry) {
 // Files and directories that the user running the tool may not read. As root,
 // which may read anything, the tool runs as "nobody".
 TEST(HostilePermissions, UnreadableFileAndDirectory) {
-  testsupport::RunLimits limits;
-  if (::geteuid() == 0) {
-    limits.as = testsupport::UnprivilegedAccount();
-    if (!limits.as) GTEST_SKIP() << "running as root and there is no account \"nobody\" to drop to";
-  }
   ScratchDirectory scratch;
-  fs::permissions(scratch.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   const fs::path folder = scratch.path() / "images";
   fs::create_directory(folder);
   fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -183,18 +177,17 @@ TEST(HostilePermissions, UnreadableFileAndDirectory) {
   fs::create_directory(closed);
   fs::permissions(closed, fs::perms::none);
 
-  const ProgramRun file = RunTool({"-f", unreadable}, limits);
-  if (file.execFailed) GTEST_SKIP() << "the tool cannot be started as the unprivileged account: " << file.err;
+  const ProgramRun file = e2e::RunToolAsOrdinaryUser(scratch, {"-f", unreadable});
   ExpectCleanEnd(file, kSecondsPerImage);
   EXPECT_EQ(file.out, "CreateFile failed with status 13 for file: " + unreadable + "\n" + kException);
 
-  const ProgramRun directory = RunTool({"-p", closed}, limits);
+  const ProgramRun directory = e2e::RunToolAsOrdinaryUser(scratch, {"-p", closed});
   ExpectCleanEnd(directory, kSecondsPerImage);
   EXPECT_EQ(directory.out, "VHDX directory " + closed + " cannot be listed: Permission denied\n");
 
   // In a scan the unreadable image is reported and the readable one inspected
   // in full, whichever comes first (the container report leaves decimal).
-  const ProgramRun scan = RunTool({"-p", folder.string()}, limits);
+  const ProgramRun scan = e2e::RunToolAsOrdinaryUser(scratch, {"-p", folder.string()});
   ExpectCleanEnd(scan, 2 * kSecondsPerImage);
   EXPECT_EQ(Count(scan.out, "CreateFile failed with status 13 for file: " + unreadable + "\n" + kException), 1u);
   EXPECT_EQ(Count(scan.out, "Parsing " + readable + "\n"), 1u);
