@@ -5,7 +5,9 @@
 // The reader makes two buffers (1 MiB and 2 MiB) for every image. Fresh pages
 // for them would cost a page fault and a cleared page for every 4 KiB, for
 // every image, several times the rest of an inspection; handed on, they cost
-// nothing, and the stage reads overwrite them whole.
+// nothing, and the stage reads overwrite them whole. Measured in directory
+// mode (bench/README.md): 3.8 M user-space instructions per image with
+// cleared buffers from the C runtime, 0.7 M with buffers handed on.
 #include "platform/zeroed_buffer.h"
 
 #include <algorithm>
