@@ -10,6 +10,7 @@
 #include "partition/gpt_report.h"
 #include "partition/gpt_verification.h"
 #include "partition/mbr_report.h"
+#include "platform/little_endian.h"
 #include "platform/number_format.h"
 #include "vhdx/plugin_vhdx_reader.h"
 
@@ -47,9 +48,18 @@ AreaBuffer AllocateArea(std::ostream& out, std::int64_t size) {
   }
 }
 
+// The `Extent` bytes at `offset` of a partition-table buffer, the view a
+// printer takes. The sizes checked before the buffers were allocated make
+// every view fit; one that does not is refused like any other bad size.
 template <std::size_t Extent>
-std::span<const std::byte, Extent> View(const AreaBuffer& buffer, std::size_t offset) {
-  return std::span<const std::byte, Extent>(buffer.bytes.get() + offset, Extent);
+std::span<const std::byte, Extent> View(std::ostream& out, AreaBuffer& buffer, std::size_t offset) {
+  const auto view = platform::ViewAt<Extent>(buffer.span(), offset);
+  if (!view) {
+    out << "The partition tables at offset " << InCurrentBase(offset) << " do not fit in the "
+        << InCurrentBase(buffer.size) << " bytes read." << std::endl;
+    throw CorruptPluginVhdxException();
+  }
+  return *view;
 }
 
 void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sectorSize, std::ostream& out) {
@@ -69,21 +79,21 @@ void InspectPartitionTables(vhdx::PluginVhdxReader& reader, std::uint32_t sector
   const std::size_t primaryEntries = 2 * std::size_t{sectorSize};
   std::uint32_t bytesRead = 0;
   reader.ReadData(0, area.span(), bytesRead);
-  partition::PrintMbrTable(View<partition::kMbrSize>(area, 0), out);
+  partition::PrintMbrTable(View<partition::kMbrSize>(out, area, 0), out);
   out << std::endl;
   out << "GPT EFI Header and partition entries" << std::endl;
-  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(area, primaryHeader), out);
-  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(area, primaryEntries), out);
+  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(out, area, primaryHeader), out);
+  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(out, area, primaryEntries), out);
 
   reader.ReadData(static_cast<std::uint64_t>(trailerOffset), trailer.span(), bytesRead);
   out << std::endl;
   out << "GPT trailer partition entries and EFI Header" << std::endl;
-  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(trailer, 0), out);
-  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(trailer, kBackupHeaderOffset), out);
-  partition::VerifyGpt(View<partition::kEfiHeaderSize>(area, primaryHeader),
-                       View<partition::kGptEntryArraySize>(area, primaryEntries),
-                       View<partition::kEfiHeaderSize>(trailer, kBackupHeaderOffset),
-                       View<partition::kGptEntryArraySize>(trailer, 0), out);
+  partition::PrintGptPartitionEntries(View<partition::kGptEntryArraySize>(out, trailer, 0), out);
+  partition::PrintEfiHeader(View<partition::kEfiHeaderSize>(out, trailer, kBackupHeaderOffset), out);
+  partition::VerifyGpt(View<partition::kEfiHeaderSize>(out, area, primaryHeader),
+                       View<partition::kGptEntryArraySize>(out, area, primaryEntries),
+                       View<partition::kEfiHeaderSize>(out, trailer, kBackupHeaderOffset),
+                       View<partition::kGptEntryArraySize>(out, trailer, 0), out);
 }
 
 }  // namespace

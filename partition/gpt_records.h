@@ -40,11 +40,16 @@ struct EFI_HEADER {
 };
 static_assert(sizeof(EFI_HEADER) == kEfiHeaderSize);
 static_assert(offsetof(EFI_HEADER, Revision) == 8);
+static_assert(offsetof(EFI_HEADER, HeaderSize) == 12);
 static_assert(offsetof(EFI_HEADER, HeaderCRC32) == 16);
 static_assert(offsetof(EFI_HEADER, MyLBA) == 24);
+static_assert(offsetof(EFI_HEADER, AlternateLBA) == 32);
+static_assert(offsetof(EFI_HEADER, FirstUsableLBA) == 40);
+static_assert(offsetof(EFI_HEADER, LastUsableLBA) == 48);
 static_assert(offsetof(EFI_HEADER, DiskGUID) == 56);
 static_assert(offsetof(EFI_HEADER, PartitionEntryLBA) == 72);
 static_assert(offsetof(EFI_HEADER, NumberOfPartitionEntries) == 80);
+static_assert(offsetof(EFI_HEADER, SizeOfPartitionEntry) == 84);
 static_assert(offsetof(EFI_HEADER, PartitionEntryArrayCRC32) == 88);
 
 inline constexpr std::size_t kHeaderCrc32FieldOffset = offsetof(EFI_HEADER, HeaderCRC32);

@@ -48,8 +48,8 @@ void PrintEfiHeader(EfiHeaderBytes bytes, std::ostream& out) {
 
 void PrintGptPartitionEntries(GptEntryArrayBytes entries, std::ostream& out) {
   for (std::size_t n = 1; n <= kGptEntryCount; ++n) {
-    const auto entry = LoadRecord<GPT_PARTITION_ENTRY>(entries.subspan((n - 1) * kGptEntrySize, kGptEntrySize));
-    if (entry->UniquePartitionGUID == kUnusedEntry) return;
+    const auto entry = LoadRecord<GPT_PARTITION_ENTRY>(entries, (n - 1) * kGptEntrySize);
+    if (!entry || entry->UniquePartitionGUID == kUnusedEntry) return;
     out << std::endl;
     out << "\tGPT Partition Entry " << Decimal(n) << std::endl;
     out << std::endl;

@@ -53,33 +53,33 @@ constexpr bool RangeFits(std::uint64_t size, std::uint64_t offset, std::uint64_t
   return length <= size && offset <= size - length;
 }
 
-// The bytes [offset, offset + length) of `bytes`, or nothing when they do not
-// all lie inside it.
-template <typename Byte>
-std::optional<std::span<Byte>> Slice(std::span<Byte> bytes, std::uint64_t offset,
-                                     std::uint64_t length) {
-  if (!RangeFits(bytes.size(), offset, length)) return std::nullopt;
-  return bytes.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
+// The `Extent` bytes at `offset` of `bytes` as a view of that fixed extent,
+// or nothing when they do not all lie inside it. Every view of a buffer is
+// cut here, so that no view is ever made from a pointer and an assumed size.
+template <std::size_t Extent, typename Byte, std::size_t BufferExtent>
+  requires std::same_as<std::remove_const_t<Byte>, std::byte>
+std::optional<std::span<Byte, Extent>> ViewAt(std::span<Byte, BufferExtent> bytes, std::uint64_t offset) {
+  if (!RangeFits(bytes.size(), offset, Extent)) return std::nullopt;
+  return std::span<Byte, Extent>(bytes.subspan(static_cast<std::size_t>(offset), Extent));
+}
+
+// Copies a record out of a view whose extent is known to hold it.
+template <typename Record, typename Byte, std::size_t Extent>
+  requires(std::same_as<std::remove_const_t<Byte>, std::byte> && Extent != std::dynamic_extent &&
+           Extent >= sizeof(Record))
+Record LoadRecord(std::span<Byte, Extent> bytes) {
+  static_assert(std::is_trivially_copyable_v<Record> && alignof(Record) == 1);
+  Record record;
+  std::memcpy(&record, bytes.data(), sizeof(Record));
+  return record;
 }
 
 // Copies the record at `offset` out of `bytes`, or nothing when it does not fit.
 template <typename Record>
 std::optional<Record> LoadRecord(std::span<const std::byte> bytes, std::uint64_t offset = 0) {
-  static_assert(std::is_trivially_copyable_v<Record> && alignof(Record) == 1);
-  if (!RangeFits(bytes.size(), offset, sizeof(Record))) return std::nullopt;
-  Record record;
-  std::memcpy(&record, bytes.data() + offset, sizeof(Record));
-  return record;
-}
-
-// Copies a record out of a view whose extent is known to hold it.
-template <typename Record, std::size_t Extent>
-  requires(Extent != std::dynamic_extent && Extent >= sizeof(Record))
-Record LoadRecord(std::span<const std::byte, Extent> bytes) {
-  static_assert(std::is_trivially_copyable_v<Record> && alignof(Record) == 1);
-  Record record;
-  std::memcpy(&record, bytes.data(), sizeof(Record));
-  return record;
+  const auto view = ViewAt<sizeof(Record)>(bytes, offset);
+  if (!view) return std::nullopt;
+  return LoadRecord<Record>(*view);
 }
 
 }  // namespace platform

@@ -8,8 +8,10 @@
 //   out << "Label: " << HexWithPrefix(value) << std::endl;
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <ios>
+#include <iterator>
 #include <ostream>
 #include <type_traits>
 
@@ -27,16 +29,16 @@ constexpr auto AsNumber(T value) {
 }
 
 // Writes `value` as the stream's own number formatting would, in the base
-// and with the prefix flag in force, but without passing through the locale's
-// number facet, which costs several times the characters it writes: decimal,
-// or lower-case hexadecimal with "0x" before a non-zero value when the prefix
-// flag is on (a negative value in hexadecimal as its two's complement).
-// Numbers are always written in the classic form: the report never uses
-// digit grouping. A width, upper case, an explicit plus sign or octal go the
-// general way.
+// and with the prefix flag in force, but through std::to_chars instead of
+// the locale's number facet, which costs several times the characters it
+// writes: decimal, or lower-case hexadecimal with "0x" before a non-zero
+// value when the prefix flag is on (a negative value in hexadecimal as its
+// two's complement). Numbers are always written in the classic form: the
+// report never uses digit grouping. A width, upper case, an explicit plus
+// sign or octal go the general way.
 template <typename T>
 void WriteNumber(std::ostream& out, T value) {
-  using Unsigned = std::make_unsigned_t<T>;
+  static_assert(std::is_integral_v<T> && sizeof(T) <= 8);
   const std::ios_base::fmtflags flags = out.flags();
   const std::ios_base::fmtflags base = flags & std::ios_base::basefield;
   constexpr std::ios_base::fmtflags kGeneral = std::ios_base::uppercase | std::ios_base::showpos;
@@ -44,32 +46,21 @@ void WriteNumber(std::ostream& out, T value) {
     out << value;
     return;
   }
-  static_assert(std::is_integral_v<T> && sizeof(T) <= 8);
-  char text[24];  // "-" and 20 decimal digits, or "0x" and 16 hexadecimal digits
-  char* const end = text + sizeof text;
-  char* p = end;
+  char text[22];  // "0x" and 16 hexadecimal digits, or "-" and 19 decimal digits, or 20 decimal digits
+  char* const digits = text + 2;
+  char* first = digits;
+  std::to_chars_result written{};
   if (base == std::ios_base::hex) {
-    Unsigned u = static_cast<Unsigned>(value);
-    do {
-      *--p = "0123456789abcdef"[u & 0xF];
-      u = static_cast<Unsigned>(u >> 4);
-    } while (u != 0);
+    written = std::to_chars(digits, std::end(text), static_cast<std::make_unsigned_t<T>>(value), 16);
     if ((flags & std::ios_base::showbase) && value != 0) {
-      *--p = 'x';
-      *--p = '0';
+      first -= 2;
+      first[0] = '0';
+      first[1] = 'x';
     }
   } else {
-    bool negative = false;
-    if constexpr (std::is_signed_v<T>) negative = value < 0;
-    Unsigned u = static_cast<Unsigned>(value);
-    if (negative) u = static_cast<Unsigned>(Unsigned{0} - u);
-    do {
-      *--p = static_cast<char>('0' + u % 10);
-      u = static_cast<Unsigned>(u / 10);
-    } while (u != 0);
-    if (negative) *--p = '-';
+    written = std::to_chars(digits, std::end(text), value);
   }
-  out.write(p, end - p);
+  out.write(first, written.ptr - first);
 }
 
 enum class Style { kCurrentBase, kHexWithPrefix, kHexWithPrefixThenDecimal, kHexKeepingPrefixFlag, kDecimal };

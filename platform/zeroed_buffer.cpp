@@ -5,14 +5,15 @@
 // The reader makes two buffers (1 MiB and 2 MiB) for every image. Fresh pages
 // for them would cost a page fault and a cleared page for every 4 KiB, for
 // every image, several times the rest of an inspection; handed on, they cost
-// nothing, and the stage reads overwrite them whole.
+// nothing, and the stage reads overwrite them whole. Measured in directory
+// mode (bench/README.md): 3.8 M user-space instructions per image with
+// cleared buffers from the C runtime, 0.7 M with buffers handed on.
 #include "platform/zeroed_buffer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
-#include <mutex>
 #include <utility>
 
 #include "platform/zero_pages.h"
@@ -26,13 +27,13 @@ struct KeptBuffer {
 };
 
 // Enough for the buffers of two readers; none larger than kLargestKept, so
-// that the memory held between owners stays small.
+// that the memory held between owners stays small. The tool runs on one
+// thread, which makes and releases every buffer, so the kept buffers are
+// plain data with no lock.
 constexpr std::size_t kLargestKept = 8 * 1024 * 1024;
-std::mutex keptMutex;
 std::array<KeptBuffer, 4> kept;
 
 std::byte* TakeKept(std::size_t size) {
-  const std::lock_guard lock(keptMutex);
   for (KeptBuffer& slot : kept) {
     if (slot.data != nullptr && slot.size == size) return std::exchange(slot.data, nullptr);
   }
@@ -41,7 +42,6 @@ std::byte* TakeKept(std::size_t size) {
 
 bool Keep(std::byte* data, std::size_t size) {
   if (size > kLargestKept) return false;
-  const std::lock_guard lock(keptMutex);
   for (KeptBuffer& slot : kept) {
     if (slot.data == nullptr) {
       slot = {data, size};
@@ -61,7 +61,7 @@ ZeroedBuffer::~ZeroedBuffer() {
   if (data_ != nullptr && !Keep(data_, size_)) zero_pages::Release(data_, size_);
 }
 
-void ZeroedBuffer::Clear() const {
+void ZeroedBuffer::Clear() {
   std::memset(data_, 0, size_);
   stale_ = false;
 }
@@ -72,8 +72,7 @@ bool ZeroedBuffer::ReadFrom(File& file, std::uint32_t& bytesRead) {
   if (data_ == nullptr) return file.Read(data_, 0, bytesRead);
   if (!file.Read(data_, size, bytesRead)) {
     bytesRead = 0;
-    std::memset(data_, 0, size_);
-    stale_ = false;
+    Clear();
     return false;
   }
   std::memset(data_ + bytesRead, 0, size_ - bytesRead);

@@ -26,11 +26,11 @@ class ZeroedBuffer {
   ZeroedBuffer(const ZeroedBuffer&) = delete;
   ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
 
+  // The bytes, cleared first when they are still an earlier owner's; so
+  // there are no const accessors.
   std::byte* data() { return Cleared(); }
-  const std::byte* data() const { return Cleared(); }
   std::size_t size() const { return data_ ? size_ : 0; }
   std::span<std::byte> span() { return {Cleared(), size()}; }
-  std::span<const std::byte> span() const { return {Cleared(), size()}; }
 
   // Reads size() bytes (at most 4 GiB - 1) from the current position of
   // `file` into the buffer, as File::Read does, and zero-fills the bytes the
@@ -38,16 +38,16 @@ class ZeroedBuffer {
   bool ReadFrom(File& file, std::uint32_t& bytesRead);
 
  private:
-  std::byte* Cleared() const {
+  std::byte* Cleared() {
     if (stale_) Clear();
     return data_;
   }
-  void Clear() const;
+  void Clear();
 
   std::byte* data_ = nullptr;
   std::size_t size_ = 0;
   // The bytes are still an earlier owner's; they read as zero all the same.
-  mutable bool stale_ = false;
+  bool stale_ = false;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // Labels carry their own padding so that the values of a block line up.
 // A "hex" value switches to hexadecimal with the prefix and back to decimal;
 // the first three header values are written in whatever base is in force.
+// Everything printed was read and checked by the two stages.
 #include "platform/number_format.h"
 #include "vhdx/plugin_vhdx_reader.h"
 
@@ -12,17 +13,6 @@ namespace {
 
 using platform::HexWithPrefixThenDecimal;
 using platform::InCurrentBase;
-using platform::LoadRecord;
-
-// Twice the number of UTF-16 code units before the terminating zero, counted
-// no further than the end of `bytes`.
-std::uint64_t ImageFileListBytes(std::span<const std::byte> bytes, std::uint64_t offset) {
-  std::uint64_t length = 0;
-  for (; platform::RangeFits(bytes.size(), offset + length, 2); length += 2) {
-    if (bytes[offset + length] == std::byte{0} && bytes[offset + length + 1] == std::byte{0}) break;
-  }
-  return length;
-}
 
 }  // namespace
 
@@ -35,7 +25,7 @@ void PluginVhdxReader::PrintContainerReport() {
 
 void PluginVhdxReader::PrintHeaderReport() {
   if (!HeaderSectionValid) throw CorruptPluginVhdxException();
-  const auto header = *LoadRecord<VHDX_HEADER>(CurrentHeader);
+  const VHDX_HEADER& header = CurrentHeader;
   out_ << std::endl;
   out_ << "=========== HEADER " << std::endl;
   out_ << "SequenceNumber:   " << InCurrentBase(header.SequenceNumber.value()) << std::endl;
@@ -52,10 +42,7 @@ void PluginVhdxReader::PrintHeaderReport() {
 
 void PluginVhdxReader::PrintMetadataReport() {
   if (!MetadataParsed) throw CorruptPluginVhdxException();
-  const std::span<const std::byte> region = MetadataBuffer.span();
-  const std::uint32_t pluginOffset = LoadRecord<METADATA_TABLE>(region)->Entries[kPluginMetadataEntry].Offset.value();
-  const auto plugin = LoadRecord<PLUGIN_VHDX_METADATA>(region, pluginOffset);
-  if (!plugin) throw CorruptPluginVhdxException();
+  const PLUGIN_VHDX_METADATA& plugin = PluginMetadata.header;
 
   out_ << std::endl;
   out_ << "=========== Metadata Entry Summary " << std::endl;
@@ -67,44 +54,37 @@ void PluginVhdxReader::PrintMetadataReport() {
   out_ << std::endl;
   out_ << std::endl;
   out_ << "=========== Plugin Header " << std::endl;
-  out_ << "PlugIn Header offset:  " << HexWithPrefixThenDecimal(pluginOffset) << std::endl;
-  out_ << "Revision:              " << InCurrentBase(plugin->Revision.value()) << std::endl;
-  out_ << "nVirtualDiskSize:      " << HexWithPrefixThenDecimal(plugin->nVirtualDiskSize.value()) << std::endl;
-  out_ << "nMbrGptSize:           " << HexWithPrefixThenDecimal(plugin->nMbrGptSize.value()) << std::endl;
-  if (plugin->nGptTrailerDiskOffset.value() != 0) {
-    out_ << "nGptTrailerLength:     " << HexWithPrefixThenDecimal(plugin->nGptTrailerLength.value()) << std::endl;
-    out_ << "nGptTrailerDiskOffset: " << HexWithPrefixThenDecimal(plugin->nGptTrailerDiskOffset.value())
+  out_ << "PlugIn Header offset:  " << HexWithPrefixThenDecimal(PluginMetadata.offset) << std::endl;
+  out_ << "Revision:              " << InCurrentBase(plugin.Revision.value()) << std::endl;
+  out_ << "nVirtualDiskSize:      " << HexWithPrefixThenDecimal(plugin.nVirtualDiskSize.value()) << std::endl;
+  out_ << "nMbrGptSize:           " << HexWithPrefixThenDecimal(plugin.nMbrGptSize.value()) << std::endl;
+  if (plugin.nGptTrailerDiskOffset.value() != 0) {
+    out_ << "nGptTrailerLength:     " << HexWithPrefixThenDecimal(plugin.nGptTrailerLength.value()) << std::endl;
+    out_ << "nGptTrailerDiskOffset: " << HexWithPrefixThenDecimal(plugin.nGptTrailerDiskOffset.value())
          << std::endl;
   }
-  out_ << "cbMaxMetaData:         " << HexWithPrefixThenDecimal(plugin->cbMaxMetaData.value()) << std::endl;
-  out_ << "cbTotalMetaData:       " << HexWithPrefixThenDecimal(plugin->cbTotalMetaData.value()) << std::endl;
+  out_ << "cbMaxMetaData:         " << HexWithPrefixThenDecimal(plugin.cbMaxMetaData.value()) << std::endl;
+  out_ << "cbTotalMetaData:       " << HexWithPrefixThenDecimal(plugin.cbTotalMetaData.value()) << std::endl;
   out_ << std::endl;
 
-  for (std::size_t i = 0; i < kMaxVolumes; ++i) {
-    const PLUGIN_METADATA_ENTRY& entry = plugin->MetaData[i];
-    if (entry.cbSize.value() == 0) break;
-    PrintVolumeReport(static_cast<int>(i) + 1, pluginOffset, entry);
-  }
+  int number = 0;
+  for (const CheckedVolume& volume : PluginMetadata.Volumes()) PrintVolumeReport(++number, volume);
 }
 
-void PluginVhdxReader::PrintVolumeReport(int number, std::uint32_t pluginOffset, const PLUGIN_METADATA_ENTRY& entry) {
-  const std::span<const std::byte> region = MetadataBuffer.span();
-  const std::uint64_t recordOffset = std::uint64_t{pluginOffset} + entry.cbMetaDataOffset.value();
-  const auto record = LoadRecord<VOLUME_PLUGIN_METADATA>(region, recordOffset);
-  if (!record) throw CorruptPluginVhdxException();
-
+void PluginVhdxReader::PrintVolumeReport(int number, const CheckedVolume& volume) {
+  const PLUGIN_METADATA_ENTRY& entry = volume.entry;
+  const VOLUME_PLUGIN_METADATA& record = volume.record;
   out_ << std::endl;
   out_ << "=========== Volume " << InCurrentBase(number) << std::endl;
   out_ << "\tcbSize:           " << HexWithPrefixThenDecimal(entry.cbSize.value()) << std::endl;
   out_ << "\tcbMetaDataOffset: " << HexWithPrefixThenDecimal(entry.cbMetaDataOffset.value()) << std::endl;
   out_ << std::endl;
   out_ << "\t=========== Volume Plugin Metadata" << std::endl;
-  out_ << "\t\tMySize:           " << HexWithPrefixThenDecimal(record->MySize.value()) << std::endl;
-  out_ << "\t\tnVolumeSize:      " << HexWithPrefixThenDecimal(record->nVolumeSize.value()) << std::endl;
-  out_ << "\t\tcbPassword:       " << InCurrentBase(record->cbPassword.value()) << std::endl;
-  out_ << "\t\tcbPasswordOffset: " << HexWithPrefixThenDecimal(record->cbPasswordOffset.value()) << std::endl;
-  out_ << "\t\tcbImageFileList:  " << InCurrentBase(ImageFileListBytes(region, recordOffset + kImageFileListOffset))
-       << std::endl;
+  out_ << "\t\tMySize:           " << HexWithPrefixThenDecimal(record.MySize.value()) << std::endl;
+  out_ << "\t\tnVolumeSize:      " << HexWithPrefixThenDecimal(record.nVolumeSize.value()) << std::endl;
+  out_ << "\t\tcbPassword:       " << InCurrentBase(record.cbPassword.value()) << std::endl;
+  out_ << "\t\tcbPasswordOffset: " << HexWithPrefixThenDecimal(record.cbPasswordOffset.value()) << std::endl;
+  out_ << "\t\tcbImageFileList:  " << InCurrentBase(volume.imageFileListBytes) << std::endl;
   out_ << std::endl;
 }
 

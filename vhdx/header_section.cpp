@@ -2,8 +2,10 @@
 // current header and the region table, in this order; the first failed check
 // ends the stage.
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "platform/number_format.h"
 #include "vhdx/crc32c.h"
@@ -15,65 +17,65 @@ namespace {
 using platform::InCurrentBase;
 using platform::LoadRecord;
 
-std::uint32_t LoadU32(std::span<const std::byte> bytes, std::size_t offset) {
-  return LoadRecord<platform::le_u32>(bytes, offset)->value();
-}
-
-void StoreU32(std::span<std::byte> bytes, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::byte>(value >> (8 * i));
+// Takes the stored checksum out, computes the CRC-32C with the field zeroed,
+// and puts the stored value back.
+template <std::size_t Extent>
+bool ChecksumMatches(std::span<std::byte, Extent> structure) {
+  const std::span<std::byte, 4> field = structure.template subspan<kChecksumFieldOffset, 4>();
+  std::array<std::byte, 4> stored;
+  std::copy(field.begin(), field.end(), stored.begin());
+  std::fill(field.begin(), field.end(), std::byte{0});
+  const std::uint32_t computed = crc32c(0xFFFFFFFF, structure.data(), static_cast<std::uint32_t>(structure.size()));
+  std::copy(stored.begin(), stored.end(), field.begin());
+  return computed == LoadRecord<platform::le_u32>(std::span(stored)).value();
 }
 
 }  // namespace
-
-// Takes the stored checksum out, computes the CRC-32C with the field zeroed,
-// and puts the stored value back.
-bool PluginVhdxReader::ChecksumMatches(std::span<std::byte> structure) {
-  const std::uint32_t stored = LoadU32(structure, kChecksumFieldOffset);
-  StoreU32(structure, kChecksumFieldOffset, 0);
-  const std::uint32_t computed =
-      crc32c(0xFFFFFFFF, structure.data(), static_cast<std::uint32_t>(structure.size()));
-  StoreU32(structure, kChecksumFieldOffset, stored);
-  return computed == stored;
-}
 
 void PluginVhdxReader::ReadHeaderSection() {
   if (!FileHandle) FailOpen();
 
   std::uint32_t bytesRead = 0;
-  if (HeaderSectionBuffer.size() != kHeaderSectionSize) {
+  const bool read = HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead);
+  // The buffer is empty when it could not be allocated (a read into it
+  // delivers nothing). Every view below is cut from this one at a fixed
+  // offset, checked when the program is compiled.
+  const auto buffer = platform::ViewAt<kHeaderSectionSize>(HeaderSectionBuffer.span(), 0);
+  if (!buffer) {
     Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ",
          FileName.c_str());
   }
-  if (!HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead)) {
+  if (!read) {
     Fail("ReadFile failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ", FileName.c_str());
   }
   if (bytesRead != kHeaderSectionSize) {
     Fail("Attemped to read ", InCurrentBase(static_cast<std::int32_t>(kHeaderSectionSize)), " bytes, but ",
          InCurrentBase(bytesRead), " were read.");
   }
+  const std::span<std::byte, kHeaderSectionSize> section = *buffer;
 
-  const std::span<std::byte> section = HeaderSectionBuffer.span();
-  const auto identifier = *LoadRecord<FILE_IDENTIFIER>(section);
+  const auto identifier = LoadRecord<FILE_IDENTIFIER>(section.first<sizeof(FILE_IDENTIFIER)>());
   if (identifier.Signature != kVhdxSignature && identifier.Signature != kVhdxAlternativeSignature) {
     Fail("Not a VHDX signature.");
   }
   if (identifier.Creator != kRequiredCreator) Fail("VHDX not created by Tallowbridge.");
 
-  const auto sequence1 = LoadRecord<VHDX_HEADER>(section, kHeader1Offset)->SequenceNumber.value();
-  const auto sequence2 = LoadRecord<VHDX_HEADER>(section, kHeader2Offset)->SequenceNumber.value();
-  const std::span<std::byte> header =
-      section.subspan(sequence1 > sequence2 ? kHeader1Offset : kHeader2Offset, kHeaderSize);
-  CurrentHeader = header;
-  if (LoadRecord<VHDX_HEADER>(header)->Signature != kHeaderSignature) Fail("Not a valid header.");
+  const std::span<std::byte, kHeaderSize> header1 = section.subspan<kHeader1Offset, kHeaderSize>();
+  const std::span<std::byte, kHeaderSize> header2 = section.subspan<kHeader2Offset, kHeaderSize>();
+  const auto sequence1 = LoadRecord<VHDX_HEADER>(header1).SequenceNumber.value();
+  const auto sequence2 = LoadRecord<VHDX_HEADER>(header2).SequenceNumber.value();
+  const std::span<std::byte, kHeaderSize> header = sequence1 > sequence2 ? header1 : header2;
+  CurrentHeader = LoadRecord<VHDX_HEADER>(header);
+  if (CurrentHeader.Signature != kHeaderSignature) Fail("Not a valid header.");
   if (!ChecksumMatches(header)) Fail("Not a valid header CRC.");
 
-  std::span<std::byte> regionTable = section.subspan(kRegionTable2Offset, kRegionTableSize);
+  std::span<std::byte, kRegionTableSize> regionTable = section.subspan<kRegionTable2Offset, kRegionTableSize>();
   if (!ChecksumMatches(regionTable)) {
-    regionTable = section.subspan(kRegionTable1Offset, kRegionTableSize);
+    regionTable = section.subspan<kRegionTable1Offset, kRegionTableSize>();
     if (!ChecksumMatches(regionTable)) Fail("Not a valid region CRC.");
   }
 
-  const auto table = *LoadRecord<REGION_TABLE_HEADER>(regionTable);
+  const auto table = LoadRecord<REGION_TABLE_HEADER>(regionTable);
   if (table.Signature != kRegionTableSignature) Fail("Not a valid region.");
   if (table.EntryCount.value() != 2) {
     Fail("Entry count is: ", InCurrentBase(table.EntryCount.value()), " Entry count should be 2.");

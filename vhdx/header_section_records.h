@@ -72,7 +72,8 @@ static_assert(offsetof(REGION_TABLE_HEADER, EntryCount) == 8);
 static_assert(offsetof(REGION_TABLE_HEADER, Entries) == 16);
 
 // Offset of the Checksum field in both a header and a region table.
-inline constexpr std::size_t kChecksumFieldOffset = 4;
+inline constexpr std::size_t kChecksumFieldOffset = offsetof(VHDX_HEADER, Checksum);
+static_assert(offsetof(REGION_TABLE_HEADER, Checksum) == kChecksumFieldOffset);
 
 inline constexpr std::array<std::uint8_t, 8> kVhdxSignature{'v', 'h', 'd', 'x', 'f', 'i', 'l', 'e'};
 inline constexpr std::array<std::uint8_t, 8> kVhdxAlternativeSignature{'v', 'h', 'd', 'x', '.', 't', 'w', 'b'};

@@ -45,14 +45,17 @@ struct METADATA_TABLE {
 };
 static_assert(sizeof(METADATA_TABLE) == 224);
 
-// The standard items are taken by their position in the table.
-enum MetadataEntry : std::size_t {
-  kFileParametersEntry = 0,
-  kVirtualDiskSizeEntry = 1,
-  kLogicalSectorSizeEntry = 2,
-  kPhysicalSectorSizeEntry = 3,
-  kPluginMetadataEntry = 5,
+// An item taken by its position in the table, with the name that diagnostic
+// lines give it.
+struct MetadataItem {
+  std::size_t entry;
+  const char* name;
 };
+inline constexpr MetadataItem kFileParameters{0, "FILE_PARAMETERS"};
+inline constexpr MetadataItem kVirtualDiskSize{1, "VIRTUAL_DISK_SIZE"};
+inline constexpr MetadataItem kLogicalSectorSize{2, "LOGICAL_SECTOR_SIZE"};
+inline constexpr MetadataItem kPhysicalSectorSize{3, "PHYSICAL_SECTOR_SIZE"};
+inline constexpr MetadataItem kPluginMetadata{5, "PLUGIN_VHDX_METADATA"};
 
 inline constexpr std::array<std::uint8_t, 8> kMetadataTableSignature{'m', 'e', 't', 'a', 'd', 'a', 't', 'a'};
 
@@ -64,6 +67,7 @@ struct PLUGIN_METADATA_ENTRY {
   le_u32 cbMetaDataOffset;
 };
 static_assert(sizeof(PLUGIN_METADATA_ENTRY) == 8);
+static_assert(offsetof(PLUGIN_METADATA_ENTRY, cbMetaDataOffset) == 4);
 
 inline constexpr std::size_t kMaxVolumes = 16;
 

@@ -3,8 +3,6 @@
 #include "vhdx/plugin_vhdx_reader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <limits>
 #include <utility>
 

@@ -16,6 +16,7 @@
 
 #include "platform/file.h"
 #include "platform/zeroed_buffer.h"
+#include "vhdx/checked_plugin_metadata.h"
 #include "vhdx/corrupt_plugin_vhdx_exception.h"
 #include "vhdx/header_section_records.h"
 #include "vhdx/metadata_records.h"
@@ -51,12 +52,14 @@ class PluginVhdxReader {
   void EnsureStages();
   void ReadHeaderSection();
   void ParseMetadata();
-  void ParsePluginMetadata(std::uint32_t pluginOffset);
-  void CheckVolumes(std::uint32_t pluginOffset, const PLUGIN_VHDX_METADATA& plugin);
+  template <typename Item>
+  Item ReadItem(std::span<const std::byte> region, const METADATA_TABLE& table, MetadataItem item);
+  void ParsePluginMetadata(std::span<const std::byte> region, const METADATA_TABLE& table);
+  void WarnOnVirtualSize(const PLUGIN_VHDX_METADATA& plugin);
+  std::uint32_t CheckVolumes(std::span<const std::byte> region);
   void PrintHeaderReport();
   void PrintMetadataReport();
-  void PrintVolumeReport(int number, std::uint32_t pluginOffset, const PLUGIN_METADATA_ENTRY& entry);
-  bool ChecksumMatches(std::span<std::byte> structure);
+  void PrintVolumeReport(int number, const CheckedVolume& volume);
   [[noreturn]] void FailOpen();
   template <typename... Pieces>
   [[noreturn]] void Fail(const Pieces&... pieces);
@@ -68,7 +71,7 @@ class PluginVhdxReader {
   platform::ErrorCode CreateFileStatus = 0;
   bool HeaderSectionValid = false;
   platform::ZeroedBuffer HeaderSectionBuffer{kHeaderSectionSize};
-  std::span<const std::byte> CurrentHeader;
+  VHDX_HEADER CurrentHeader{};
   std::uint64_t BATOffset = 0;
   std::uint32_t BATLength = 0;
   std::uint64_t MetadataOffset = 0;
@@ -85,6 +88,7 @@ class PluginVhdxReader {
   std::uint32_t PhysicalSectorSize = 0;
   std::uint32_t ChunkRatio = 0;
   bool GptTrailerPresent = false;
+  CheckedPluginMetadata PluginMetadata;
 };
 
 }  // namespace vhdx

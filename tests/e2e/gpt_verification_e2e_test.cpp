@@ -186,7 +186,7 @@ std::vector<VerificationCase> Cases() {
        },
        [](PartitionTablesText& t, const PluginImage& image) {
          const GptHeaderText primary = t.primaryHeader;
-         t.backupHeader.signature = "EFI PARX";  // the signature is 8 bytes, not text up to a zero
+         t.backupHeader.signature = "EFI PARX";  // no zero byte: all 8 bytes print
          t.backupHeader.revision = 0x41414141;
          t.backupHeader.sizeOfPartitionEntry = 0x100;
          t.backupHeader.firstUsableLba = primary.firstUsableLba + 1;
