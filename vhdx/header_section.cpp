@@ -35,16 +35,14 @@ bool ChecksumMatches(std::span<std::byte, Extent> structure) {
 void PluginVhdxReader::ReadHeaderSection() {
   if (!FileHandle) FailOpen();
 
-  std::uint32_t bytesRead = 0;
-  const bool read = HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead);
-  // The buffer is empty when it could not be allocated (a read into it
-  // delivers nothing). Every view below is cut from this one at a fixed
-  // offset, checked when the program is compiled.
-  const auto buffer = platform::ViewAt<kHeaderSectionSize>(HeaderSectionBuffer.span(), 0);
-  if (!buffer) {
+  // The buffer is empty when it could not be allocated: nothing is read then.
+  const auto failWithoutBuffer = [this] {
     Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ",
          FileName.c_str());
-  }
+  };
+  if (HeaderSectionBuffer.size() != kHeaderSectionSize) failWithoutBuffer();
+  std::uint32_t bytesRead = 0;
+  const bool read = HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead);
   if (!read) {
     Fail("ReadFile failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ", FileName.c_str());
   }
@@ -52,6 +50,10 @@ void PluginVhdxReader::ReadHeaderSection() {
     Fail("Attemped to read ", InCurrentBase(static_cast<std::int32_t>(kHeaderSectionSize)), " bytes, but ",
          InCurrentBase(bytesRead), " were read.");
   }
+  // Every view below is cut from this one at a fixed offset, checked when
+  // the program is compiled.
+  const auto buffer = platform::ViewAt<kHeaderSectionSize>(HeaderSectionBuffer.span(), 0);
+  if (!buffer) failWithoutBuffer();
   const std::span<std::byte, kHeaderSectionSize> section = *buffer;
 
   const auto identifier = LoadRecord<FILE_IDENTIFIER>(section.first<sizeof(FILE_IDENTIFIER)>());

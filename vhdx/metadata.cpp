@@ -59,10 +59,11 @@ void PluginVhdxReader::ParseMetadata() {
   // What a short read does not deliver reads as zero. After a failed read,
   // or into a buffer that could not be allocated, the stage stays incomplete
   // without a line, and the metadata report refuses to run.
+  if (MetadataBuffer.size() != kMetadataRegionReadSize) return;
   std::uint32_t bytesRead = 0;
-  const bool read = MetadataBuffer.ReadFrom(*FileHandle, bytesRead);
+  if (!MetadataBuffer.ReadFrom(*FileHandle, bytesRead)) return;
   const auto buffer = platform::ViewAt<kMetadataRegionReadSize>(MetadataBuffer.span(), 0);
-  if (!read || !buffer) return;
+  if (!buffer) return;
   const std::span<const std::byte, kMetadataRegionReadSize> region = *buffer;
 
   const auto table = LoadRecord<METADATA_TABLE>(region);
