@@ -7,8 +7,8 @@
 // - QEMU's image locking, open-file-description byte-range locks (fcntl
 //   F_OFD_SETLK), which a running VM, qemu-nbd or qemu-io holds and which
 //   flock does not see.
-// Both are taken on the read-only descriptor of the image. A file system that
-// supports neither kind of lock is read as if it were unlocked.
+// Both are taken on the read-only descriptor of the image. A lock that the
+// file system does not support is left out.
 #pragma once
 
 #include "platform/file.h"
