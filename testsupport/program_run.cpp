@@ -47,9 +47,10 @@ bool RedirectOutput(StandardOutput output) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(kExecFailedStatus);
-  if (!RedirectOutput(limits.output)) ::_exit(kExecFailedStatus);
   const int devNull = ::open("/dev/null", O_RDONLY);
   if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  // Last, so that no descriptor opened here takes the place of a closed one.
+  if (!RedirectOutput(limits.output)) ::_exit(kExecFailedStatus);
   if (limits.as) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(limits.as->gid) != 0 || ::setuid(limits.as->uid) != 0) {
       ::_exit(kExecFailedStatus);
