@@ -738,6 +738,7 @@ TEST(ContainerOpen, FileWithoutReadPermission) {
 // the line of a locked file and nothing else; once it lets go, the image is
 // read in full.
 TEST(ContainerOpen, ImageHeldByAnotherProgram) {
+  constexpr double kSecondsWithoutWaiting = 10;
   struct Holder {
     const char* what;
     std::vector<std::string> (*command)(const std::string& path);
@@ -757,6 +758,7 @@ TEST(ContainerOpen, ImageHeldByAnotherProgram) {
     EXPECT_EQ(held.err, "") << h.what;
     EXPECT_EQ(held.signal, 0) << h.what;
     EXPECT_EQ(held.status, 0) << h.what;
+    EXPECT_LT(held.seconds, kSecondsWithoutWaiting) << h.what << ": the open waited for the lock";
 
     const ToolRun released = RunTool({"-f", path});
     EXPECT_EQ(released.out, ContainerReport(ReportOf(PluginImage::Build(WithoutTrailer()), path))) << h.what;
