@@ -1,78 +1,65 @@
+// The program's entry: the command line, with the report on standard output.
+#include <cerrno>
+#include <cstring>
 #include <iostream>
+#include <string>
 
 #include "app/command_line.h"
 
-#ifndef _WIN32
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
 
-#include <cerrno>
-#include <cstring>
-#include <streambuf>
+#include <cstdlib>
+#endif
 
 namespace {
 
-// Standard output for the report: the characters of a line gather here and
-// each flush (every line ends with std::endl) hands them to the system with
-// one write(2). std::cout would pass every piece of every line through C
-// stdio, or through a file buffer's conversion layers, for the same bytes.
-class StandardOutputBuffer final : public std::streambuf {
- public:
-  StandardOutputBuffer() { setp(buffer_, buffer_ + sizeof buffer_); }
-  ~StandardOutputBuffer() override { Drain(); }
+// The exit status of a run whose report could not be written; 0 and 1 are
+// the command line's own.
+constexpr int kReportNotWritten = 2;
 
- protected:
-  int sync() override { return Drain() ? 0 : -1; }
+// The system's text for the write that failed. Nothing has set errno since:
+// the library and the unwinding in between make no failing call.
+std::string CauseOfFailedWrite() {
+#ifdef _WIN32
+  // The C runtime keeps the Windows error code of its failed WriteFile in
+  // _doserrno (0 when it made no call: a descriptor that is not open); its
+  // errno would say "Invalid argument" for a pipe without a reader.
+  const unsigned long code = _doserrno;
+  char text[256];
+  DWORD length = code == 0 ? 0
+                           : ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                              code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' ')) --length;
+  if (length > 0) return std::string(text, length);
+#endif
+  return std::strerror(errno);
+}
 
-  int_type overflow(int_type c) override {
-    if (!Drain()) return traits_type::eof();
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    *pptr() = traits_type::to_char_type(c);
-    pbump(1);
-    return c;
-  }
-
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    if (n > epptr() - pptr()) return std::streambuf::xsputn(s, n);  // through overflow
-    std::memcpy(pptr(), s, static_cast<std::size_t>(n));
-    pbump(static_cast<int>(n));
-    return n;
-  }
-
- private:
-  // Writes out what has gathered; false when the system refuses it.
-  bool Drain() {
-    const char* next = pbase();
-    while (next < pptr()) {
-      const ssize_t written = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        setp(buffer_, buffer_ + sizeof buffer_);
-        return false;
-      }
-      next += written;
-    }
-    setp(buffer_, buffer_ + sizeof buffer_);
-    return true;
-  }
-
-  char buffer_[8192];
-};
+// Ends the run with one line on standard error naming the cause.
+int ReportUnwritableOutput(const std::string& cause) {
+  std::cout.exceptions(std::ios::goodbit);
+  std::cerr.tie(nullptr);  // flushing standard output first would only fail again
+  std::cerr << "vhdx-inspect: cannot write the report to standard output: " << cause << std::endl;
+  return kReportNotWritten;
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  StandardOutputBuffer buffer;
-  std::ostream out(&buffer);
-  return app::RunCommandLine(argc, argv, out);
-}
-
-#else
-
-int main(int argc, char* argv[]) {
   // Standard output is written only through std::cout, which then needs no
-  // synchronisation with C stdio.
+  // synchronisation with C stdio: each std::endl is one write(2) (one
+  // WriteFile on Windows).
   std::ios::sync_with_stdio(false);
-  return app::RunCommandLine(argc, argv, std::cout);
+  // A write that fails stops the run at once: in directory mode no further
+  // image is inspected.
+  std::cout.exceptions(std::ios::badbit);
+  try {
+    return app::RunCommandLine(argc, argv, std::cout);
+  } catch (...) {
+    // The library raises the failure as a type of its own ABI, which a catch
+    // of std::ios_base::failure does not match; a bad std::cout tells it.
+    if (!std::cout.bad()) throw;
+    return ReportUnwritableOutput(CauseOfFailedWrite());
+  }
 }
-
-#endif

@@ -1,7 +1,6 @@
 // POSIX backend of the image file: open(2) without blocking, fstat(2) to admit
-// regular files only, and a non-blocking flock(2) for exclusivity.
+// regular files only, and advisory locks for exclusivity (posix_image_lock.h).
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/file.h"
+#include "platform/posix_image_lock.h"
 
 namespace platform {
 
@@ -65,17 +65,6 @@ class PosixFile final : public File {
 
 ErrorCode LastErrno() { return static_cast<ErrorCode>(errno); }
 
-// Takes the exclusive advisory lock. A lock held elsewhere refuses the open;
-// a file system that cannot lock at all does not.
-ErrorCode LockExclusively(int fd) {
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno == EWOULDBLOCK) return LastErrno();
-    return 0;
-  }
-  return 0;
-}
-
 ErrorCode CheckRegularFile(int fd) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastErrno();
@@ -92,7 +81,7 @@ OpenResult OpenForExclusiveRead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return {nullptr, LastErrno()};
   ErrorCode status = CheckRegularFile(fd);
-  if (status == 0) status = LockExclusively(fd);
+  if (status == 0) status = LockImage(fd);
   if (status == 0) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) status = LastErrno();

@@ -23,6 +23,27 @@ using Clock = std::chrono::steady_clock;
 constexpr int kExecFailedStatus = 127;
 constexpr char kExecFailedMarker[] = "RunProgram: exec failed\n";
 
+// In the child: replaces the captured standard output as `output` asks.
+bool RedirectOutput(StandardOutput output) {
+  switch (output) {
+    case StandardOutput::kCaptured:
+      return true;
+    case StandardOutput::kClosed:
+      return ::close(STDOUT_FILENO) == 0;
+    case StandardOutput::kFull: {
+      const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+      return full >= 0 && ::dup2(full, STDOUT_FILENO) >= 0;
+    }
+    case StandardOutput::kClosedPipe: {
+      int gone[2];
+      if (::pipe2(gone, O_CLOEXEC) != 0 || ::dup2(gone[1], STDOUT_FILENO) < 0) return false;
+      ::close(gone[0]);
+      return ::signal(SIGPIPE, SIG_DFL) != SIG_ERR;
+    }
+  }
+  return false;
+}
+
 [[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunLimits& limits, int outFd, int errFd) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -30,6 +51,8 @@ constexpr char kExecFailedMarker[] = "RunProgram: exec failed\n";
   if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(kExecFailedStatus);
   const int devNull = ::open("/dev/null", O_RDONLY);
   if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  // Last, so that no descriptor opened here takes the place of a closed one.
+  if (!RedirectOutput(limits.output)) ::_exit(kExecFailedStatus);
   if (limits.as) {
     // Opened before the account is taken, so that a build folder the account
     // cannot reach (under /root, say) does not keep the program from running.

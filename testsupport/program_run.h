@@ -14,10 +14,19 @@
 
 namespace testsupport {
 
+// Where the program's standard output goes.
+enum class StandardOutput {
+  kCaptured,    // a pipe, read whole into ProgramRun::out
+  kClosed,      // no descriptor 1 at all
+  kFull,        // /dev/full: every write fails with ENOSPC
+  kClosedPipe,  // a pipe whose reader has gone, with SIGPIPE as a shell leaves it
+};
+
 struct RunLimits {
   std::chrono::seconds timeout{120};  // the run is killed after this long
   std::optional<Account> as;          // become this account before exec; the
                                       // program need not be reachable by it
+  StandardOutput output = StandardOutput::kCaptured;
 };
 
 struct ProgramRun {

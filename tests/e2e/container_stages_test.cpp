@@ -3,8 +3,6 @@
 // in one named way, in the order the checks run. A failed check prints its
 // one line and the "Exception occurred: " line; an image the stages accept
 // gets its whole container report.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,6 +15,7 @@
 
 #include "expected_text.h"
 #include "run_tool.h"
+#include "testsupport/image_holder.h"
 #include "testsupport/plugin_image.h"
 
 namespace e2e {
@@ -733,21 +732,36 @@ TEST(ContainerOpen, FileWithoutReadPermission) {
   EXPECT_EQ(run.status, 0);
 }
 
-// Another process holding the image locked keeps the tool out of it.
-TEST(ContainerOpen, ImageLockedByAnotherProcess) {
+// Another program holding the image keeps the tool out of it: a whole-file
+// lock, or a QEMU program with the image open (QEMU's byte-range locks), gets
+// the line of a locked file and nothing else; once it lets go, the image is
+// read in full.
+TEST(ContainerOpen, ImageHeldByAnotherProgram) {
+  constexpr double kSecondsWithoutWaiting = 10;
+  struct Holder {
+    const char* what;
+    std::vector<std::string> (*command)(const std::string& path);
+  };
+  const Holder holders[] = {
+      {"flock(1), exclusive", FlockHolderCommand},
+      {"qemu-io, as a running VM holds its disk", QemuIoHolderCommand},
+  };
   ScratchDirectory scratch;
   const std::string path = scratch / "busy.vhdx";
   PluginImage::Build(WithoutTrailer()).WriteTo(path);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  const ToolRun locked = RunTool({"-f", path});
-  ::close(fd);
-  EXPECT_EQ(locked.out, Corrupt("CreateFile failed with status 11 for file: " + path));
-  EXPECT_EQ(locked.status, 0);
+  for (const Holder& h : holders) {
+    ImageHolder holder(h.command(path), path);
+    const ToolRun held = RunTool({"-f", path});
+    holder.Release();
+    EXPECT_EQ(held.out, Corrupt("CreateFile failed with status 11 for file: " + path)) << h.what;
+    EXPECT_EQ(held.err, "") << h.what;
+    EXPECT_EQ(held.signal, 0) << h.what;
+    EXPECT_EQ(held.status, 0) << h.what;
+    EXPECT_LT(held.seconds, kSecondsWithoutWaiting) << h.what << ": the open waited for the lock";
 
-  const ToolRun released = RunTool({"-f", path});
-  EXPECT_EQ(released.out, ContainerReport(ReportOf(PluginImage::Build(WithoutTrailer()), path)));
+    const ToolRun released = RunTool({"-f", path});
+    EXPECT_EQ(released.out, ContainerReport(ReportOf(PluginImage::Build(WithoutTrailer()), path))) << h.what;
+  }
 }
 
 TEST(ContainerOpen, FileShorterThanTheHeaderSection) {

@@ -4,10 +4,6 @@
 // stream; a fault gets its one diagnostic line and one "Exception occurred: "
 // line; and the peak memory stays within the reader's two working buffers
 // plus the partition-table buffers that the image may claim.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,49 +192,6 @@ TEST(HostilePermissions, UnreadableFileAndDirectory) {
   EXPECT_EQ(Count(scan.out, "CreateFile failed with status 13 for file: " + unreadable + "\n" + kException), 1u);
   EXPECT_EQ(Count(scan.out, "Parsing " + readable + "\n"), 1u);
   EXPECT_EQ(Count(scan.out, "Exception occurred: "), 1u);
-}
-
-// A child process holds the image locked; the tool is refused, and reads the
-// image once the lock is gone.
-TEST(HostilePermissions, ImageLockedByAnotherProcess) {
-  ScratchDirectory scratch;
-  const std::string path = scratch / "locked.vhdx";
-  testsupport::PluginImage::Build(testsupport::ImageDescription{}).WriteTo(path);
-
-  int ready[2], release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    ::close(ready[0]);
-    ::close(release[1]);
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    const char ok = (fd >= 0 && ::flock(fd, LOCK_EX) == 0) ? 'y' : 'n';
-    if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
-    char ignored;
-    while (::read(release[0], &ignored, 1) > 0) {
-    }
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  ::close(release[0]);
-  char ok = 'n';
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 'y') << "the child could not lock the image";
-
-  const ProgramRun locked = RunTool({"-f", path});
-  ::close(release[1]);  // the child ends, and its lock with it
-  int status = 0;
-  ::waitpid(holder, &status, 0);
-  ::close(ready[0]);
-  ExpectCleanEnd(locked, kSecondsPerImage);
-  EXPECT_EQ(locked.out, "CreateFile failed with status 11 for file: " + path + "\n" + kException);
-
-  const ProgramRun released = RunTool({"-f", path});
-  ExpectCleanEnd(released, kSecondsPerImage);
-  EXPECT_EQ(released.out.rfind("Parsing " + path + "\n", 0), 0u);
-  EXPECT_EQ(Count(released.out, "Exception occurred: "), 0u);
 }
 
 }  // namespace

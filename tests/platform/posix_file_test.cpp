@@ -1,13 +1,11 @@
-// The POSIX image file: regular files only, exclusive, never blocking.
-#include <fcntl.h>
+// The POSIX image file: regular files only, exclusive against other programs
+// (flock and QEMU's image locking), never blocking.
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +13,17 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "testsupport/image_holder.h"
+#include "testsupport/program_run.h"
 #include "testsupport/unprivileged.h"
 
 namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Large enough for QEMU to take the file as a raw disk.
+constexpr std::size_t kImageBytes = 65536;
 
 class PosixFileTest : public ::testing::Test {
  protected:
@@ -111,28 +114,60 @@ TEST_F(PosixFileTest, OpensNothingButARegularFile) {
   }
 }
 
-TEST_F(PosixFileTest, AFileLockedByAnotherProcessIsRefused) {
-  const std::string path = WriteFile("locked.vhdx", "x");
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    ::flock(fd, LOCK_EX);
-    (void)!::write(ready[1], "x", 1);
-    ::pause();
-    ::_exit(0);
+// Another process holding the image, by a whole-file lock or by QEMU's
+// byte-range locks, refuses the open with the status of a locked file; once
+// it lets go, the image opens.
+TEST_F(PosixFileTest, AnImageHeldByAnotherProcessIsRefused) {
+  struct Holder {
+    const char* what;
+    std::vector<std::string> (*command)(const std::string& path);
+  };
+  const Holder holders[] = {
+      {"flock(1), exclusive", testsupport::FlockHolderCommand},
+      {"qemu-io, open for writing", testsupport::QemuIoHolderCommand},
+      {"qemu-nbd, read-only export", testsupport::QemuNbdHolderCommand},
+  };
+  const std::string path = WriteFile("held.vhdx", std::string(kImageBytes, '\0'));
+  for (const Holder& h : holders) {
+    testsupport::ImageHolder holder(h.command(path), path);
+    const OpenResult held = OpenForExclusiveRead(path);
+    EXPECT_EQ(held.file, nullptr) << h.what;
+    EXPECT_EQ(held.status, static_cast<ErrorCode>(EWOULDBLOCK)) << h.what;
+    holder.Release();
+    EXPECT_NE(OpenForExclusiveRead(path).file, nullptr) << h.what << ", after it let go";
   }
-  char byte;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  const OpenResult opened = OpenForExclusiveRead(path);
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_EQ(opened.file, nullptr);
-  EXPECT_EQ(opened.status, static_cast<ErrorCode>(EWOULDBLOCK));
+}
+
+// While the reader holds the image, a program that wants to use it is
+// refused: a QEMU program even when it only reads, and a whole-file lock.
+// qemu-img info takes no permission (a pure reader, like this tool) and still
+// opens it.
+TEST_F(PosixFileTest, WhileTheReaderHoldsTheImageOtherProgramsAreRefused) {
+  const std::string path = WriteFile("image.vhdx", std::string(kImageBytes, '\0'));
+  const OpenResult held = OpenForExclusiveRead(path);
+  ASSERT_NE(held.file, nullptr);
+  const std::string qemuRefusal = "Failed to get \"consistent read\" lock";
+  struct Contender {
+    const char* what;
+    std::vector<std::string> command;
+    int status;
+    std::string inError;
+  };
+  const Contender contenders[] = {
+      {"qemu-io, read-write", {"qemu-io", "-c", "read 0 512", path}, 1, qemuRefusal},
+      {"qemu-io, read-only", {"qemu-io", "-r", "-c", "read 0 512", path}, 1, qemuRefusal},
+      {"flock(1), exclusive", {"flock", "--nonblock", "--exclusive", path, "true"}, 1, ""},
+      {"qemu-img info", {"qemu-img", "info", path}, 0, ""},
+  };
+  for (const Contender& c : contenders) {
+    std::vector<std::string> argv{"/usr/bin/env"};
+    argv.insert(argv.end(), c.command.begin(), c.command.end());
+    testsupport::RunLimits limits;
+    limits.timeout = std::chrono::seconds{60};
+    const testsupport::ProgramRun run = testsupport::RunProgram(argv, limits);
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+    EXPECT_NE(run.err.find(c.inError), std::string::npos) << c.what << ": " << run.err;
+  }
 }
 
 TEST_F(PosixFileTest, TheReaderHoldsTheImageExclusively) {

@@ -1,0 +1,131 @@
+// A report that cannot be written: when standard output refuses a write, the
+// run stops, one line on standard error names the system's cause, and the
+// exit status says so. A pipe whose reader has gone ends the run by SIGPIPE,
+// as it does for other command-line tools.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "run_tool.h"
+#include "testsupport/plugin_image.h"
+
+namespace e2e {
+namespace {
+
+using testsupport::ImageDescription;
+using testsupport::PluginImage;
+using testsupport::StandardOutput;
+
+// The exit status of a run whose report could not be written.
+constexpr int kReportNotWrittenStatus = 2;
+constexpr char kLineBeforeCause[] = "vhdx-inspect: cannot write the report to standard output: ";
+
+testsupport::RunLimits WithOutput(StandardOutput output) {
+  testsupport::RunLimits limits;
+  limits.output = output;
+  return limits;
+}
+
+// What the tool says for each kind of standard output that cannot be
+// written, as the system names the cause (strerror). The Windows build gives
+// the system's message for its error code instead; under wine these are
+// "Disk full." (/dev/full) and "Invalid handle." (closed).
+struct Unwritable {
+  const char* what;
+  StandardOutput output;
+  const char* cause;
+};
+const Unwritable kUnwritableOutputs[] = {
+    {"/dev/full", StandardOutput::kFull, "No space left on device"},
+    {"closed", StandardOutput::kClosed, "Bad file descriptor"},
+};
+
+// Every kind of output the tool writes: a report, a failed open, a folder
+// scan, the help text and the line of a command line without a path.
+struct Invocation {
+  const char* what;
+  std::vector<std::string> (*arguments)(const ScratchDirectory& scratch);
+};
+const Invocation kInvocations[] = {
+    {"one image", [](const ScratchDirectory& s) { return std::vector<std::string>{"-f", s / "images/a.vhdx"}; }},
+    {"a missing image", [](const ScratchDirectory& s) { return std::vector<std::string>{"-f", s / "missing.vhdx"}; }},
+    {"a folder", [](const ScratchDirectory& s) { return std::vector<std::string>{"-p", s / "images"}; }},
+    {"help", [](const ScratchDirectory&) { return std::vector<std::string>{"-h"}; }},
+    {"no path", [](const ScratchDirectory&) { return std::vector<std::string>{"-f", ""}; }},
+};
+
+// The folder "images" with three sound images, a.vhdx, b.vhdx and c.vhdx.
+std::vector<std::string> WriteImages(const ScratchDirectory& scratch) {
+  std::filesystem::create_directory(scratch / "images");
+  const PluginImage image = PluginImage::Build(ImageDescription{});
+  std::vector<std::string> paths;
+  for (const char* name : {"a.vhdx", "b.vhdx", "c.vhdx"}) {
+    paths.push_back(scratch / (std::string("images/") + name));
+    image.WriteTo(paths.back());
+  }
+  return paths;
+}
+
+TEST(UnwritableOutput, TheRunStopsWithOneLineNamingTheCause) {
+  ScratchDirectory scratch;
+  WriteImages(scratch);
+  for (const Unwritable& output : kUnwritableOutputs) {
+    for (const Invocation& run : kInvocations) {
+      const ToolRun result = RunTool(run.arguments(scratch), WithOutput(output.output));
+      const std::string context = std::string(run.what) + ", standard output " + output.what;
+      EXPECT_EQ(result.err, kLineBeforeCause + std::string(output.cause) + "\n") << context;
+      EXPECT_EQ(result.status, kReportNotWrittenStatus) << context;
+      EXPECT_EQ(result.signal, 0) << context;
+    }
+  }
+}
+
+// Access times tell which images a run read: each image's is set two days
+// back, and a read moves it forward (unless the file system does not keep
+// access times at all).
+void AgeAccessTime(const std::string& path) {
+  const timespec times[2] = {{std::time(nullptr) - 2 * 24 * 3600, 0}, {0, UTIME_OMIT}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+bool ReadSinceAged(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && info.st_atim.tv_sec > std::time(nullptr) - 24 * 3600;
+}
+
+// In a folder scan the first write that fails ends the scan: the image whose
+// report could not be written is the last one read.
+TEST(UnwritableOutput, AFolderScanReadsNoFurtherImage) {
+  ScratchDirectory scratch;
+  const std::vector<std::string> images = WriteImages(scratch);
+
+  for (const std::string& image : images) AgeAccessTime(image);
+  ASSERT_EQ(RunTool({"-f", images[0]}).status, 0);
+  if (!ReadSinceAged(images[0])) GTEST_SKIP() << "this file system does not record access times";
+
+  for (const std::string& image : images) AgeAccessTime(image);
+  const ToolRun result = RunTool({"-p", scratch / "images"}, WithOutput(StandardOutput::kFull));
+  ASSERT_EQ(result.status, kReportNotWrittenStatus) << result.err;
+  int read = 0;
+  for (const std::string& image : images) read += ReadSinceAged(image) ? 1 : 0;
+  EXPECT_EQ(read, 1);
+}
+
+// `vhdx-inspect -p folder | head -n 3`: the reader goes away, and the tool
+// ends by SIGPIPE without a word.
+TEST(UnwritableOutput, APipeWhoseReaderHasGoneEndsTheRunBySigpipe) {
+  ScratchDirectory scratch;
+  WriteImages(scratch);
+  const ToolRun result = RunTool({"-p", scratch / "images"}, WithOutput(StandardOutput::kClosedPipe));
+  EXPECT_EQ(result.signal, SIGPIPE);
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace e2e
