@@ -1,0 +1,72 @@
+// Standard output for the report on POSIX systems: the characters of a line
+// gather here and each flush (every line ends with std::endl) hands them to
+// the system with one write(2).
+//
+// Kept beside std::cout for its cost, measured with `make bench` (directory
+// mode, 1,000 images, callgrind): 605,125 user-space instructions per image
+// against 645,695 through std::cout with sync_with_stdio(false), whose file
+// buffer also makes one write(2) per line. The 40,570 instructions (6.7 %)
+// are what keeps the tool within 1.15 times the floor program's count; wall
+// time differed by 1.4 %, below the noise of the shared machine.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <streambuf>
+
+namespace app {
+
+class StandardOutputBuffer final : public std::streambuf {
+ public:
+  StandardOutputBuffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+  ~StandardOutputBuffer() override { Drain(); }
+  StandardOutputBuffer(const StandardOutputBuffer&) = delete;
+  StandardOutputBuffer& operator=(const StandardOutputBuffer&) = delete;
+
+  // The errno of the write that failed, 0 while none has.
+  int WriteError() const { return writeError_; }
+
+ protected:
+  int sync() override { return Drain() ? 0 : -1; }
+
+  int_type overflow(int_type c) override {
+    if (!Drain()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+  }
+
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (n > epptr() - pptr()) return std::streambuf::xsputn(s, n);  // through overflow
+    std::memcpy(pptr(), s, static_cast<std::size_t>(n));
+    pbump(static_cast<int>(n));
+    return n;
+  }
+
+ private:
+  // Writes out what has gathered; false when the system refuses it. What
+  // could not be written is dropped.
+  bool Drain() {
+    const char* next = pbase();
+    while (next < pptr()) {
+      const ssize_t written = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        writeError_ = written < 0 ? errno : EIO;
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return false;
+      }
+      next += written;
+    }
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return true;
+  }
+
+  char buffer_[8192];
+  int writeError_ = 0;
+};
+
+}  // namespace app
