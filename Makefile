@@ -57,5 +57,8 @@ bench-build:
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target inspection_floor make_bench_images checksum_bench inspection_bench
 
+# scripts/windows-test.sh's default build folder.
+WINDOWS_BUILD ?= build-windows
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
