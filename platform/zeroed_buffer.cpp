@@ -27,7 +27,7 @@ struct KeptBuffer {
 
 // Enough for the buffers of two readers; none larger than kLargestKept, so
 // that the memory held between owners stays small.
-constexpr std::size_t kLargestKept = 8 * 1024 * 1024;
+constexpr std::size_t kLargestKept = std::size_t{8} * 1024 * 1024;
 std::mutex keptMutex;
 std::array<KeptBuffer, 4> kept;
 

@@ -26,7 +26,7 @@ class PluginVhdxReader {
  public:
   // Opens `fileName` for exclusive reading. Never fails visibly: a failed
   // open is reported by the first query.
-  PluginVhdxReader(std::string fileName, std::ostream& out);
+  PluginVhdxReader(const std::string& fileName, std::ostream& out);
   // Reads an image that is already open (or whose open failed).
   PluginVhdxReader(std::string fileName, std::ostream& out, platform::OpenResult opened);
   ~PluginVhdxReader() = default;
@@ -56,7 +56,7 @@ class PluginVhdxReader {
   void PrintHeaderReport();
   void PrintMetadataReport();
   void PrintVolumeReport(int number, std::uint32_t pluginOffset, const PLUGIN_METADATA_ENTRY& entry);
-  bool ChecksumMatches(std::span<std::byte> structure);
+  static bool ChecksumMatches(std::span<std::byte> structure);
   [[noreturn]] void FailOpen();
   template <typename... Pieces>
   [[noreturn]] void Fail(const Pieces&... pieces);
