@@ -5,14 +5,16 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize package windows package-windows test-windows fuzz bench bench-build clean
+.PHONY: all build run test test-release test-sanitize lint format package windows package-windows test-windows fuzz bench bench-build clean
 
 all: build
+
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON $(CMAKE_FLAGS)
 
 # Configured on every run: a tool the tests use (valgrind, strace) that was
 # installed since the last run is found then.
 build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON $(CMAKE_FLAGS)
+	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -28,6 +30,19 @@ test-sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# The format check over every C++ file and clang-tidy over the product code
+# (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
+# database of $(BUILD), which only needs configuring.
+lint:
+	bash scripts/install-deps.sh lint
+	$(CONFIGURE)
+	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD)
+
+# Formats every C++ file in place as .clang-format says.
+format:
+	bash scripts/install-deps.sh lint
+	bash scripts/lint.sh --format
 
 # The Debian package: $(BUILD)/vhdx-inspect_<version>_<arch>.deb
 package: build
@@ -71,6 +86,9 @@ BENCH_BUILD ?= build-bench
 bench-build:
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target inspection_floor make_bench_images checksum_bench inspection_bench
+
+# scripts/windows-test.sh's default build folder.
+WINDOWS_BUILD ?= build-windows
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)

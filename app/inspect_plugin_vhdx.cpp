@@ -36,7 +36,7 @@ void CheckAreaSize(std::ostream& out, const char* field, std::int64_t size, std:
 struct AreaBuffer {
   std::unique_ptr<std::byte[]> bytes;
   std::size_t size = 0;
-  std::span<std::byte> span() { return {bytes.get(), size}; }
+  std::span<std::byte> span() const { return {bytes.get(), size}; }
 };
 
 AreaBuffer AllocateArea(std::ostream& out, std::int64_t size) {

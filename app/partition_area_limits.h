@@ -11,7 +11,7 @@ namespace app {
 
 // No sound image comes near this; it bounds what one image can make the tool
 // allocate, and keeps every read count within 32 bits.
-inline constexpr std::int64_t kMaxPartitionAreaSize = 64 * 1024 * 1024;
+inline constexpr std::int64_t kMaxPartitionAreaSize = std::int64_t{64} * 1024 * 1024;
 
 // The MBR, the primary header one sector in and the primary entries two
 // sectors in.

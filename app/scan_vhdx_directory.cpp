@@ -14,7 +14,7 @@ using boost::system::error_code;
 bool HasImageExtension(const fs::path& path) { return path.extension().string() == ".vhdx"; }
 
 void InspectEntry(const fs::path& entry, std::ostream& out) {
-  const std::string narrowPath = entry.string();
+  const std::string& narrowPath = entry.string();
   try {
     InspectPluginVhdx(narrowPath, out);
   } catch (const vhdx::CorruptPluginVhdxException& e) {

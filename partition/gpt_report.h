@@ -10,7 +10,7 @@ namespace partition {
 
 // Every header field but the reserved field and the disk GUID. Leaves
 // hexadecimal with the base prefix in force.
-void PrintEfiHeader(EfiHeaderBytes header, std::ostream& out);
+void PrintEfiHeader(EfiHeaderBytes bytes, std::ostream& out);
 
 // One block per used entry, up to the first entry whose unique GUID is zero.
 void PrintGptPartitionEntries(GptEntryArrayBytes entries, std::ostream& out);

@@ -30,7 +30,7 @@ struct KeptBuffer {
 // that the memory held between owners stays small. The tool runs on one
 // thread, which makes and releases every buffer, so the kept buffers are
 // plain data with no lock.
-constexpr std::size_t kLargestKept = 8 * 1024 * 1024;
+constexpr std::size_t kLargestKept = std::size_t{8} * 1024 * 1024;
 std::array<KeptBuffer, 4> kept;
 
 std::byte* TakeKept(std::size_t size) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build (and, with "test", the
-# tests) needs and is not installed yet. Uses sudo when not run as root.
+# tests; with "lint", `make lint`) needs and is not installed yet. Uses sudo when not run as root.
 set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev libboost-filesystem-dev)
@@ -16,6 +16,10 @@ if [[ "${1:-}" == "test" ]]; then
   packages+=(clang libclang-rt-14-dev valgrind strace)
   # The smoke build of the benchmarks (Google Benchmark).
   packages+=(libbenchmark-dev)
+elif [[ "${1:-}" == "lint" ]]; then
+  # The format check and clang-tidy; configuring the build for its compile
+  # database needs GoogleTest.
+  packages+=(libgtest-dev clang-format-14 clang-tidy-14)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev zlib1g-dev dpkg-dev file)
 else

@@ -12,7 +12,7 @@ namespace vhdx {
 
 using platform::InCurrentBase;
 
-PluginVhdxReader::PluginVhdxReader(std::string fileName, std::ostream& out)
+PluginVhdxReader::PluginVhdxReader(const std::string& fileName, std::ostream& out)
     : PluginVhdxReader(fileName, out, platform::OpenForExclusiveRead(fileName)) {}
 
 PluginVhdxReader::PluginVhdxReader(std::string fileName, std::ostream& out, platform::OpenResult opened)

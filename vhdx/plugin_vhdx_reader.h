@@ -27,7 +27,7 @@ class PluginVhdxReader {
  public:
   // Opens `fileName` for exclusive reading. Never fails visibly: a failed
   // open is reported by the first query.
-  PluginVhdxReader(std::string fileName, std::ostream& out);
+  PluginVhdxReader(const std::string& fileName, std::ostream& out);
   // Reads an image that is already open (or whose open failed).
   PluginVhdxReader(std::string fileName, std::ostream& out, platform::OpenResult opened);
   ~PluginVhdxReader() = default;
