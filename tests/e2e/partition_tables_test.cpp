@@ -361,8 +361,9 @@ TEST(PartitionTables, SizesAtTheLimitsAreRead) {
 }
 
 // A data-area position that passes 2^63 or wraps the 64-bit range cannot be
-// read: the line names the positioning, its status (EINVAL, 22) in the base
-// in force, which is hexadecimal with the prefix after the size lines.
+// read: the line names the positioning, its status (EINVAL; on Windows
+// ERROR_NEGATIVE_SEEK) in the base in force, which is hexadecimal with the
+// prefix after the size lines.
 TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
   struct ReadCase {
     const char* what;
@@ -387,7 +388,7 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     const PartitionTablesText expected = ExpectedTablesOf(image, StandardPartitions(512, kGiB));
     EXPECT_EQ(AfterContainerReport(run.out),
               expected.RenderPartitionTableArea() +
-                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
+                  Corrupt(PositionFailed(scratch / "image.vhdx", Base::kHexWithPrefix)));
     EXPECT_EQ(run.status, 0);
   }
   {
@@ -398,7 +399,7 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     const ToolRun run = InspectImage(image, scratch);
     EXPECT_EQ(AfterContainerReport(run.out),
               SizeLines(0x4400, 0x4200, 0x100000) +
-                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
+                  Corrupt(PositionFailed(scratch / "image.vhdx", Base::kHexWithPrefix)));
     EXPECT_EQ(run.status, 0);
   }
 }
