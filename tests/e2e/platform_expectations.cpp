@@ -9,23 +9,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Windows error codes (winerror.h).
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorAccessDenied = 5;
+constexpr int kErrorNegativeSeek = 131;
+
 struct Statuses {
-  int linux;
-  int windows;
+  int onLinux;
+  int onWindows;
 };
 
 Statuses StatusesOf(Failure failure) {
   switch (failure) {
     case Failure::kNoSuchFile:
-      return {ENOENT, 2};
+      return {ENOENT, kErrorFileNotFound};
     case Failure::kNoSuchFolder:
-      return {ENOENT, 3};
+      return {ENOENT, kErrorPathNotFound};
     case Failure::kFolder:
-      return {EISDIR, 5};
+      return {EISDIR, kErrorAccessDenied};
     case Failure::kDevice:
-      return {EINVAL, 5};
+      return {EINVAL, kErrorAccessDenied};
     case Failure::kInvalidPosition:
-      return {EINVAL, 131};
+      return {EINVAL, kErrorNegativeSeek};
   }
   return {-1, -1};
 }
@@ -43,7 +49,7 @@ bool IsSeparator(char c, bool windows) { return c == '/' || (windows && c == '\\
 
 int StatusOf(Failure failure) {
   const Statuses statuses = StatusesOf(failure);
-  return WindowsProgramUnderTest() ? statuses.windows : statuses.linux;
+  return WindowsProgramUnderTest() ? statuses.onWindows : statuses.onLinux;
 }
 
 std::string DevicePath() { return WindowsProgramUnderTest() ? "NUL" : "/dev/null"; }
