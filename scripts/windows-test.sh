@@ -6,6 +6,9 @@
 #
 #   bash scripts/windows-test.sh [--if-installable] [build-folder]
 #
+# The end-to-end suites are native test programs, taken from the folder that
+# NATIVE_BUILD names (build/ by default, where `make test` builds them).
+#
 # --if-installable: when the toolchain is missing and cannot be installed,
 # say so and exit 0 instead of failing. A build or test failure always fails.
 set -euo pipefail
@@ -61,4 +64,20 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 # then exits at once, with no output, before main() runs. A real failure fails
 # all three runs; CTest's log shows every repeat.
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1 --repeat until-pass:3
+
+# The end-to-end and hostile suites, the same test programs that run the
+# Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h). They are
+# native programs: `make test` has built them in build/ (NATIVE_BUILD names
+# another folder), and they are built here when it has not. Two at a time,
+# each test run again up to three times in all, as above.
+native=${NATIVE_BUILD:-build}
+if [[ ! -f "$native/CMakeCache.txt" ]]; then
+  cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON
+fi
+cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests
+e2e_start=$SECONDS
+VHDX_INSPECT_EXE="$build/app/vhdx-inspect.exe" \
+  ctest --test-dir "$native" --output-on-failure --no-tests=error -L 'e2e|hostile' -LE valgrind \
+        -j "$(nproc 2>/dev/null || echo 2)" --repeat until-pass:3
+echo "windows-test: the end-to-end suites against vhdx-inspect.exe took $((SECONDS - e2e_start)) s"
 echo "windows-test: passed in ${SECONDS} s"

@@ -303,7 +303,7 @@ TEST(NumberBaseAcrossImages, ShortFileAfterHexadecimalWithPrefix) {
   const HexLeavingImage first;
   const PluginImage second = PluginImage::Build(WithoutTrailer());
   const auto paths = WriteInListingOrder(scratch.path(), {&first.image, &second});
-  std::filesystem::resize_file(paths[1], 1000);
+  std::filesystem::resize_file(scratch.path() / NamesInListingOrder(scratch.path())[1], 1000);
 
   const ToolRun run = RunTool({"-p", scratch.path().string()});
   EXPECT_EQ(run.out, first.Output(paths[0]) + Corrupt("Attemped to read 0x100000 bytes, but 0x3e8 were read."));

@@ -707,22 +707,22 @@ TEST(ContainerOpen, FailedOpenNamesTheStatusAndThePath) {
   std::filesystem::create_directory(directory);
   struct Case {
     std::string path;
-    int status;
+    Failure failure;
   };
   const Case cases[] = {
-      {missing, 2},
-      {directory, 21},
-      {"/dev/null", 22},
+      {missing, Failure::kNoSuchFile},
+      {directory, Failure::kFolder},
+      {DevicePath(), Failure::kDevice},
   };
   for (const Case& c : cases) {
     const ToolRun run = RunTool({"-f", c.path});
-    EXPECT_EQ(run.out, Corrupt("CreateFile failed with status " + std::to_string(c.status) + " for file: " + c.path))
-        << c.path;
+    EXPECT_EQ(run.out, Corrupt(OpenFailed(c.failure, c.path))) << c.path;
     EXPECT_EQ(run.status, 0) << c.path;
   }
 }
 
 TEST(ContainerOpen, FileWithoutReadPermission) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPermissionBits;
   ScratchDirectory scratch;
   const std::string path = scratch / "locked-away.vhdx";
   PluginImage::Build(WithoutTrailer()).WriteTo(path);
@@ -737,6 +737,7 @@ TEST(ContainerOpen, FileWithoutReadPermission) {
 // the line of a locked file and nothing else; once it lets go, the image is
 // read in full.
 TEST(ContainerOpen, ImageHeldByAnotherProgram) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPosixLocks;
   constexpr double kSecondsWithoutWaiting = 10;
   struct Holder {
     const char* what;
@@ -843,7 +844,7 @@ TEST(ContainerOpen, MetadataRegionBeyondTheFilePositionRange) {
   const std::string path = scratch / "unreachable.vhdx";
   image.WriteTo(path);
   const ToolRun run = RunTool({"-f", path});
-  EXPECT_EQ(run.out, Corrupt("SetFilePointerEx failed with status 22 for file: " + path));
+  EXPECT_EQ(run.out, Corrupt(PositionFailed(path, Base::kDecimal)));
   EXPECT_EQ(run.status, 0);
 }
 
@@ -876,7 +877,7 @@ TEST(ContainerOpen, DataAreaPositionOutOfRange) {
                            "GPT Header size:    0x4400\n"
                            "GPT Trailer size:   0x4200\n"
                            "GPT Trailer offset: 0x100000\n" +
-                           Corrupt("SetFilePointerEx failed with status 0x16 for file: " + path))
+                           Corrupt(PositionFailed(path, Base::kHexWithPrefix)))
         << std::hex << c.batOffset;
     EXPECT_EQ(run.status, 0);
   }

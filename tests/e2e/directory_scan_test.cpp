@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "expected_text.h"
+#include "platform_expectations.h"
 #include "run_tool.h"
 #include "testsupport/plugin_image.h"
 
@@ -42,8 +43,8 @@ void Touch(const fs::path& path, const std::string& text = "") { std::ofstream(p
 // entry's text given by name; names without text print nothing.
 std::string InListingOrder(const fs::path& directory, const std::map<std::string, std::string>& textOf) {
   std::string out;
-  for (const std::string& path : ListingOrder(directory)) {
-    const auto found = textOf.find(fs::path(path).filename().string());
+  for (const std::string& name : NamesInListingOrder(directory)) {
+    const auto found = textOf.find(name);
     if (found != textOf.end()) out += found->second;
   }
   return out;
@@ -63,9 +64,25 @@ TEST(DirectoryScan, InspectsOnlyEntriesWithTheExactExtension) {
   image.WriteTo((dir / "sub" / "nested.vhdx").string());
 
   const ToolRun run = RunTool({"-p", dir.string()});
-  EXPECT_EQ(run.out, ContainerReport(ReportOf(image, (dir / "image.vhdx").string())));
+  EXPECT_EQ(run.out, ContainerReport(ReportOf(image, ScannedPath(dir.string(), "image.vhdx"))));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
+}
+
+// The folder as given, with or without a trailing separator, starts the path
+// of every entry (ScannedPath says how each program joins them).
+TEST(DirectoryScan, FolderGivenWithATrailingSeparator) {
+  ScratchDirectory scratch;
+  const PluginImage image = PluginImage::Build(WithoutTrailer());
+  image.WriteTo(scratch / "image.vhdx");
+  std::vector<std::string> folders{scratch.path().string(), scratch.path().string() + "/"};
+  // A backslash separates only on Windows; on Linux it is part of a name.
+  if (WindowsProgramUnderTest()) folders.push_back(scratch.path().string() + "\\");
+  for (const std::string& folder : folders) {
+    const ToolRun run = RunTool({"-p", folder});
+    EXPECT_EQ(run.out, ContainerReport(ReportOf(image, ScannedPath(folder, "image.vhdx")))) << folder;
+    EXPECT_EQ(run.status, 0) << folder;
+  }
 }
 
 TEST(DirectoryScan, CorruptFirstImageDoesNotStopTheScan) {
@@ -156,6 +173,7 @@ class FifoRescue {
 // waiting for a writer or reading the device; a link to nowhere is a
 // missing file. The scan goes on with the real image.
 TEST(DirectoryScan, EntriesThatAreNotRegularFiles) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPosixFileTypes;
   ScratchDirectory scratch;
   const fs::path dir = scratch.path();
   const std::string fifo = (dir / "pipe.vhdx").string();
@@ -186,6 +204,7 @@ TEST(DirectoryScan, EntriesThatAreNotRegularFiles) {
 // A socket named like an image cannot be opened at all: the system refuses
 // the open with ENXIO (status 6), before any file type check.
 TEST(DirectoryScan, SocketNamedLikeAnImage) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPosixFileTypes;
   ScratchDirectory scratch;
   const std::string path = scratch / "socket.vhdx";
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -205,6 +224,7 @@ TEST(DirectoryScan, SocketNamedLikeAnImage) {
 // An entry whose status cannot be read is reported when it is named like an
 // image, skipped silently otherwise, and the scan goes on.
 TEST(DirectoryScan, LinkLoopIsReportedAndTheScanGoesOn) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPosixFileTypes;
   ScratchDirectory scratch;
   const fs::path dir = scratch.path();
   fs::create_symlink("loop.vhdx", dir / "loop.vhdx");
@@ -228,6 +248,7 @@ TEST(DirectoryScan, LinkLoopIsReportedAndTheScanGoesOn) {
 }
 
 TEST(DirectoryScan, FolderThatCannotBeListed) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPermissionBits;
   ScratchDirectory scratch;
   const fs::path dir = scratch.path() / "closed";
   fs::create_directory(dir);
@@ -250,6 +271,7 @@ TEST(DirectoryScan, FolderThatCannotBeListed) {
 
 // A folder that may be listed but not searched: every entry's status fails.
 TEST(DirectoryScan, FolderWhoseEntriesCannotBeExamined) {
+  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPermissionBits;
   ScratchDirectory scratch;
   const fs::path dir = scratch.path() / "listed-only";
   fs::create_directory(dir);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_expectations.h"
 #include "testsupport/plugin_image.h"
 
 namespace e2e {
@@ -56,6 +57,19 @@ inline std::uint64_t Bits(std::int64_t value) { return static_cast<std::uint64_t
 // sequence's own line.
 inline std::string Corrupt(const std::string& line) {
   return line + "\nException occurred: plugin VHDX is corrupt\n";
+}
+
+// The line of a failed open of `path`, its status in `base`.
+inline std::string OpenFailed(Failure failure, const std::string& path, Base base = Base::kDecimal) {
+  return "CreateFile failed with status " + InBase(static_cast<std::uint64_t>(StatusOf(failure)), base) +
+         " for file: " + path;
+}
+
+// The line of a file position of `path` that cannot be reached, its status in
+// `base`.
+inline std::string PositionFailed(const std::string& path, Base base) {
+  return "SetFilePointerEx failed with status " +
+         InBase(static_cast<std::uint64_t>(StatusOf(Failure::kInvalidPosition)), base) + " for file: " + path;
 }
 
 struct ExpectedVolume {
@@ -286,28 +300,25 @@ inline testsupport::ImageDescription WithoutTrailer() {
   return d;
 }
 
-// The paths of the entries of `directory`, in the order in which the file
-// system lists them (the order the tool inspects them in).
-inline std::vector<std::string> ListingOrder(const std::filesystem::path& directory) {
-  std::vector<std::string> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) paths.push_back(entry.path().string());
-  return paths;
-}
-
 // Writes `images` into `directory` under the names "image-1.vhdx",
-// "image-2.vhdx" ..., so that the file system lists them in the order given
-// (whatever order it lists names in), and returns their paths in that order.
+// "image-2.vhdx" ..., so that a scan of `directory` meets them in the order
+// given (whatever order the file system lists names in), and returns the
+// paths under which the scan names them, in that order.
 inline std::vector<std::string> WriteInListingOrder(const std::filesystem::path& directory,
                                                     const std::vector<const testsupport::PluginImage*>& images) {
   for (std::size_t i = 0; i < images.size(); ++i) {
     const std::filesystem::path placeholder = directory / ("image-" + std::to_string(i + 1) + ".vhdx");
     std::ofstream{placeholder};
   }
-  std::vector<std::string> paths;
-  for (const std::string& path : ListingOrder(directory)) {
-    if (std::filesystem::path(path).filename().string().rfind("image-", 0) == 0) paths.push_back(path);
+  std::vector<std::string> names;
+  for (const std::string& name : NamesInListingOrder(directory)) {
+    if (name.rfind("image-", 0) == 0) names.push_back(name);
   }
-  for (std::size_t i = 0; i < images.size(); ++i) images[i]->WriteTo(paths.at(i));
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    images[i]->WriteTo((directory / names.at(i)).string());
+    paths.push_back(ScannedPath(directory.string(), names[i]));
+  }
   return paths;
 }
 

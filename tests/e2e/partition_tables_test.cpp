@@ -362,10 +362,10 @@ TEST(PartitionTables, SizesAtTheLimitsAreRead) {
 }
 
 // A trailer position that passes 2^63 or wraps the 64-bit range cannot be
-// read: the line names the positioning, its status (EINVAL, 22) in the base
-// in force, which is hexadecimal with the prefix after the size lines. (A data
-// area that wraps, which stops the reading before the partition-table area,
-// is in container_stages_test.cpp.)
+// read: the line names the positioning, its status (EINVAL; on Windows
+// ERROR_NEGATIVE_SEEK) in the base in force, which is hexadecimal with the
+// prefix after the size lines. (A data area that wraps, which stops the
+// reading before the partition-table area, is in container_stages_test.cpp.)
 TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
   struct ReadCase {
     const char* what;
@@ -390,7 +390,7 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     const PartitionTablesText expected = ExpectedTablesOf(image, StandardPartitions(512, kGiB));
     EXPECT_EQ(AfterContainerReport(run.out),
               expected.RenderPartitionTableArea() +
-                  Corrupt("SetFilePointerEx failed with status 0x16 for file: " + (scratch / "image.vhdx")));
+                  Corrupt(PositionFailed(scratch / "image.vhdx", Base::kHexWithPrefix)));
     EXPECT_EQ(run.status, 0);
   }
 }

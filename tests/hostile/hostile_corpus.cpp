@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "tests/e2e/expected_text.h"
 #include "testsupport/plugin_image.h"
 
 namespace hostile {
@@ -317,7 +318,7 @@ std::vector<Entry> MakeCorpus() {
       i.PutInRegionTables(RegionEntry(0, region_entry_field::kLength), length);
     };
   };
-  const std::string seekFailed = "SetFilePointerEx failed with status 0x16 for file: {path}";
+  const std::string seekFailed = e2e::PositionFailed("{path}", e2e::Base::kHexWithPrefix);
   add("bat-offset-plus-length-wraps-64-bits", Image(batRegion(0xFFFFFFFFFFFFF000u, 0x100000)),
       FailsAfterReport(seekFailed, {"BATOffset:        0xfffffffffffff000\n",
                                     "GPT Trailer offset: 0x100000\nSetFilePointerEx"}));
@@ -383,7 +384,7 @@ std::vector<Entry> MakeCorpus() {
   add("metadata-region-past-the-end-of-the-file", Image(metadataOffset(1024 * kGiB)),
       Fails("Not a valid metadata table header."));
   add("metadata-region-at-2-63", Image(metadataOffset(0x8000000000000000u)),
-      Fails("SetFilePointerEx failed with status 22 for file: {path}"));
+      Fails(e2e::PositionFailed("{path}", e2e::Base::kDecimal)));
   add("metadata-region-at-3-GiB-in-a-sparse-file",
       [](const fs::path& path) { MoveMetadataRegion(path, 3 * kGiB); },
       Accepted({"MetadataOffset:   0xc0000000\n", "=========== Volume 2\n"}, kGptsAgree));
@@ -399,7 +400,7 @@ std::vector<Entry> MakeCorpus() {
   {
     // A directory named like an image, with an image inside it that a
     // directory scan must not reach.
-    Expected e = Fails("CreateFile failed with status 21 for file: {path}");
+    Expected e = Fails(e2e::OpenFailed(e2e::Failure::kFolder, "{path}"));
     e.skippedByDirectoryScan = true;
     add("directory",
         [](const fs::path& path) {
@@ -426,7 +427,11 @@ const std::vector<Entry>& Corpus() {
 }
 
 void WriteCorpus(const fs::path& directory) {
-  for (const Entry& entry : Corpus()) entry.write(directory / entry.name);
+  for (const Entry& entry : Corpus()) {
+    const fs::path path = directory / entry.name;
+    entry.write(path);
+    if (e2e::WindowsProgramUnderTest() && e2e::IsPosixOnlyFileType(path)) fs::remove(path);
+  }
 }
 
 std::string WithPath(std::string text, const std::string& path) {

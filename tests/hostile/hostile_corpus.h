@@ -48,7 +48,9 @@ struct Entry {
 // Every entry of the corpus.
 const std::vector<Entry>& Corpus();
 
-// Writes every entry of the corpus into `directory` (which must exist).
+// Writes every entry of the corpus into `directory` (which must exist). For
+// the Windows program the entries that are POSIX-only kinds of file are left
+// out (e2e::IsPosixOnlyFileType).
 void WriteCorpus(const std::filesystem::path& directory);
 
 // `text` with every "{path}" replaced by `path`.

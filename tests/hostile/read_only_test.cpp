@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "hostile_corpus.h"
+#include "tests/e2e/platform_expectations.h"
 #include "tests/e2e/run_tool.h"
 #include "testsupport/program_run.h"
 #include "testsupport/scratch_directory.h"
@@ -109,7 +110,11 @@ std::map<std::string, PathState> Snapshot(const fs::path& directory) {
 // The runs: one directory scan, and every entry alone.
 std::vector<std::vector<std::string>> Runs(const fs::path& directory) {
   std::vector<std::vector<std::string>> runs{{"-p", directory.string()}};
-  for (const Entry& entry : Corpus()) runs.push_back({"-f", (directory / entry.name).string()});
+  for (const Entry& entry : Corpus()) {
+    // Every entry, but those WriteCorpus leaves out for the Windows program.
+    const fs::path path = directory / entry.name;
+    if (fs::exists(fs::symlink_status(path))) runs.push_back({"-f", path.string()});
+  }
   return runs;
 }
 
@@ -119,7 +124,7 @@ TEST(ReadOnly, ImagesAreUnchangedAfterInspection) {
   fs::create_directory(directory);
   WriteCorpus(directory);
   const auto before = Snapshot(directory);
-  ASSERT_GE(before.size(), Corpus().size());
+  ASSERT_GE(before.size(), Runs(directory).size() - 1);
 
   for (const auto& arguments : Runs(directory)) {
     const ProgramRun run = RunTool(arguments);
@@ -185,6 +190,7 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
 #ifndef HOSTILE_STRACE_PATH
   GTEST_SKIP() << "strace was not found when the tests were configured";
 #else
+  if (e2e::WindowsProgramUnderTest()) GTEST_SKIP() << e2e::kOpensInWineServer;
   ScratchDirectory scratch;
   const fs::path directory = scratch.path() / "corpus";
   fs::create_directory(directory);
@@ -197,8 +203,9 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
     const std::string trace = scratch / ("trace-" + std::to_string(run++));
     std::vector<std::string> argv{
         HOSTILE_STRACE_PATH, "-f", "-qq", "-s", "4096", "-o", trace, "-e",
-        "trace=%file,close,dup,dup2,dup3,fcntl,write,pwrite64,writev,pwritev,pwritev2,ftruncate,fallocate",
-        VHDX_INSPECT_PATH};
+        "trace=%file,close,dup,dup2,dup3,fcntl,write,pwrite64,writev,pwritev,pwritev2,ftruncate,fallocate"};
+    const std::vector<std::string> tool = e2e::ToolCommand();
+    argv.insert(argv.end(), tool.begin(), tool.end());
     argv.insert(argv.end(), arguments.begin(), arguments.end());
 #ifdef VHDX_HOSTILE_SANITIZED
     // LeakSanitizer cannot run under ptrace; the other sanitizers can.
