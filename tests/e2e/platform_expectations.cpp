@@ -52,6 +52,23 @@ int StatusOf(Failure failure) {
   return WindowsProgramUnderTest() ? statuses.onWindows : statuses.onLinux;
 }
 
+std::string UnwritableOutputCause(testsupport::StandardOutput output) {
+  const bool windows = WindowsProgramUnderTest();
+  switch (output) {
+    case testsupport::StandardOutput::kFull:  // ENOSPC; ERROR_DISK_FULL
+      return windows ? "Disk full." : "No space left on device";
+    case testsupport::StandardOutput::kClosed:  // EBADF; ERROR_INVALID_HANDLE
+      return windows ? "Invalid handle." : "Bad file descriptor";
+    case testsupport::StandardOutput::kClosedPipe:  // EPIPE, unseen behind SIGPIPE; ERROR_PIPE_NOT_CONNECTED
+      return windows ? "Pipe not connected." : "Broken pipe";
+    case testsupport::StandardOutput::kCaptured:
+      break;
+  }
+  return "";
+}
+
+bool ClosedPipeEndsBySigpipe() { return !WindowsProgramUnderTest(); }
+
 std::string DevicePath() { return WindowsProgramUnderTest() ? "NUL" : "/dev/null"; }
 
 std::string ScannedPath(const std::string& folder, const std::string& name) {

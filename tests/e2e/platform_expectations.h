@@ -62,6 +62,15 @@ std::vector<std::string> NamesInListingOrder(const std::filesystem::path& direct
 // one byte each (the tests use no others).
 std::string InProgramCodePage(const std::string& utf8);
 
+// The system's words for a standard output that refuses the report: strerror
+// on Linux; on Windows the system's message for the error code of the C
+// runtime's failed WriteFile, here as wine words them.
+std::string UnwritableOutputCause(testsupport::StandardOutput output);
+
+// True when a pipe whose reader has gone ends the program by SIGPIPE, as on
+// POSIX systems. Windows has no such signal: the write fails like any other.
+bool ClosedPipeEndsBySigpipe();
+
 // True when `path` is a symbolic link, a FIFO, a socket or a device: kinds of
 // file that are POSIX notions, which wine only emulates.
 bool IsPosixOnlyFileType(const std::filesystem::path& path);
