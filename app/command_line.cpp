@@ -16,10 +16,9 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out) {
   std::string directoryPath;
 
   po::options_description description("Command-line Options", 100, 40);
-  description.add_options()
-      ("help,h", po::bool_switch(&help), "Print help")
-      ("vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")
-      ("vhdx-path,p", po::value<std::string>(&directoryPath), "Path to the plugin vhdx directory");
+  description.add_options()("help,h", po::bool_switch(&help), "Print help")(
+      "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
+      "vhdx-path,p", po::value<std::string>(&directoryPath), "Path to the plugin vhdx directory");
 
   try {
     po::variables_map values;

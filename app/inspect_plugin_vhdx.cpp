@@ -25,9 +25,8 @@ using vhdx::CorruptPluginVhdxException;
 // lie in, or that is too large to be read into memory.
 void CheckAreaSize(std::ostream& out, const char* field, std::int64_t size, std::int64_t minimum) {
   if (size >= minimum && size <= kMaxPartitionAreaSize) return;
-  out << "PLUGIN_VHDX_METADATA->" << field << " is: " << InCurrentBase(size) << ' ' << field
-      << " should be between " << InCurrentBase(minimum) << " and " << InCurrentBase(kMaxPartitionAreaSize)
-      << std::endl;
+  out << "PLUGIN_VHDX_METADATA->" << field << " is: " << InCurrentBase(size) << ' ' << field << " should be between "
+      << InCurrentBase(minimum) << " and " << InCurrentBase(kMaxPartitionAreaSize) << std::endl;
   throw CorruptPluginVhdxException();
 }
 
@@ -41,7 +40,8 @@ struct AreaBuffer {
 
 AreaBuffer AllocateArea(std::ostream& out, std::int64_t size) {
   try {
-    return {std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(size)), static_cast<std::size_t>(size)};
+    return {std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(size)),
+            static_cast<std::size_t>(size)};
   } catch (const std::bad_alloc&) {
     out << "Cannot allocate " << InCurrentBase(size) << " bytes for the partition tables." << std::endl;
     throw CorruptPluginVhdxException();

@@ -30,8 +30,8 @@ std::string CauseOfFailedWrite() {
   const unsigned long code = _doserrno;
   char text[256];
   DWORD length = code == 0 ? 0
-                           : ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                              code, 0, text, sizeof text, nullptr);
+                           : ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                              0, text, sizeof text, nullptr);
   while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' ')) --length;
   if (length > 0) return std::string(text, length);
   return std::strerror(errno);

@@ -40,8 +40,7 @@ void BM_Crc32cSlicingBy8(benchmark::State& state) {
 void BM_Crc32cByteAtATime(benchmark::State& state) {
   const std::vector<std::byte> data = Bytes(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        vhdx::Crc32cByteAtATime(0xFFFFFFFF, data.data(), static_cast<std::uint32_t>(data.size())));
+    benchmark::DoNotOptimize(vhdx::Crc32cByteAtATime(0xFFFFFFFF, data.data(), static_cast<std::uint32_t>(data.size())));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

@@ -31,7 +31,9 @@ namespace {
 // Buffers made once and never cleared: each read overwrites what is used.
 // Page-aligned, where the system copies file data into them fastest.
 constexpr std::size_t kAreaCapacity = 1 << 20;
-std::span<std::byte> Buffer(std::size_t size) { return {static_cast<std::byte*>(std::aligned_alloc(4096, size)), size}; }
+std::span<std::byte> Buffer(std::size_t size) {
+  return {static_cast<std::byte*>(std::aligned_alloc(4096, size)), size};
+}
 const std::span<std::byte> head = Buffer(1 << 20), meta = Buffer(2 << 20), area = Buffer(kAreaCapacity),
                            trailer = Buffer(kAreaCapacity);
 long lines, bytes;
@@ -55,7 +57,8 @@ void Inspect(const char* path) {
   struct stat info {};
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) return (void)::close(fd);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return (void)::close(fd);
   if (::pread(fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) return (void)::close(fd);
   std::uint32_t sums = Crc32cMatches(Le(head, 0x10008, 8) > Le(head, 0x20008, 8) ? 0x10000 : 0x20000, 4096);
   if (!Crc32cMatches(0x40000, 65536)) sums += Crc32cMatches(0x30000, 65536);
@@ -97,7 +100,8 @@ int main(int argc, char** argv) {
   if (folder == nullptr) return 1;
   while (const dirent* entry = ::readdir(folder)) {
     const std::size_t n = std::strlen(entry->d_name);
-    if (n > 5 && std::strcmp(entry->d_name + n - 5, ".vhdx") == 0) Inspect((std::string(argv[2]) + "/" + entry->d_name).c_str());
+    if (n > 5 && std::strcmp(entry->d_name + n - 5, ".vhdx") == 0)
+      Inspect((std::string(argv[2]) + "/" + entry->d_name).c_str());
   }
   ::closedir(folder);
   return 0;

@@ -35,7 +35,8 @@ std::vector<std::pair<off_t, std::span<const std::byte>>> DataPages(std::span<co
   return pages;
 }
 
-bool WriteSparse(const std::string& path, off_t size, const std::vector<std::pair<off_t, std::span<const std::byte>>>& pages) {
+bool WriteSparse(const std::string& path, off_t size,
+                 const std::vector<std::pair<off_t, std::span<const std::byte>>>& pages) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool ok = ::ftruncate(fd, size) == 0;

@@ -28,9 +28,7 @@ constexpr std::uint32_t Update(std::uint32_t crc, std::span<const std::byte> byt
 
 }  // namespace
 
-std::uint32_t Crc32(std::span<const std::byte> bytes) {
-  return Update(0xFFFFFFFF, bytes) ^ 0xFFFFFFFF;
-}
+std::uint32_t Crc32(std::span<const std::byte> bytes) { return Update(0xFFFFFFFF, bytes) ^ 0xFFFFFFFF; }
 
 std::uint32_t Crc32SkipField(std::span<const std::byte> structure, std::size_t fieldOffset) {
   constexpr std::array<std::byte, 4> kZeroField{};

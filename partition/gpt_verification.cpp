@@ -18,8 +18,7 @@ Checksums ComputeChecksums(EfiHeaderBytes header, GptEntryArrayBytes entries) {
   return {Crc32SkipField(header, kHeaderCrc32FieldOffset), Crc32(entries)};
 }
 
-void ReportStoredAndCalculated(std::ostream& out, const char* message, std::uint32_t stored,
-                               std::uint32_t calculated) {
+void ReportStoredAndCalculated(std::ostream& out, const char* message, std::uint32_t stored, std::uint32_t calculated) {
   out << "\t" << message << std::endl;
   out << "\t\tHeader value:     " << HexWithPrefix(stored) << std::endl;
   out << "\t\tCalculated value: " << HexWithPrefix(calculated) << std::endl;

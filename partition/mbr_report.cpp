@@ -33,8 +33,8 @@ void PrintMbrTable(std::span<const std::byte, kMbrSize> sector, std::ostream& ou
 void PrintMbrPartition(const MBR_PARTITION& record, std::ostream& out) {
   out << "\t\tBootable:       " << ((record.Status & 0x80) != 0 ? "true" : "false") << std::endl;
   out << "\t\tStartHead:      " << HexWithPrefix(record.StartHead) << std::endl;
-  out << "\t\tStartCylinder:  "
-      << HexWithPrefix(Cylinder(record.StartSectorCylinderHigh, record.StartCylinderLow)) << std::endl;
+  out << "\t\tStartCylinder:  " << HexWithPrefix(Cylinder(record.StartSectorCylinderHigh, record.StartCylinderLow))
+      << std::endl;
   out << "\t\tStartSector:    " << HexWithPrefix(Sector(record.StartSectorCylinderHigh)) << std::endl;
   out << "\t\tType:           " << HexWithPrefix(record.Type) << std::endl;
   out << "\t\tEndHead:        " << HexWithPrefix(record.EndHead) << std::endl;

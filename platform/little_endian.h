@@ -57,15 +57,15 @@ constexpr bool RangeFits(std::uint64_t size, std::uint64_t offset, std::uint64_t
 // or nothing when they do not all lie inside it. Every view of a buffer is
 // cut here, so that no view is ever made from a pointer and an assumed size.
 template <std::size_t Extent, typename Byte, std::size_t BufferExtent>
-  requires std::same_as<std::remove_const_t<Byte>, std::byte>
-std::optional<std::span<Byte, Extent>> ViewAt(std::span<Byte, BufferExtent> bytes, std::uint64_t offset) {
-  if (!RangeFits(bytes.size(), offset, Extent)) return std::nullopt;
-  return std::span<Byte, Extent>(bytes.subspan(static_cast<std::size_t>(offset), Extent));
-}
+  requires std::same_as<std::remove_const_t<Byte>, std::byte> std::optional<std::span<Byte, Extent>> ViewAt(
+      std::span<Byte, BufferExtent> bytes, std::uint64_t offset) {
+    if (!RangeFits(bytes.size(), offset, Extent)) return std::nullopt;
+    return std::span<Byte, Extent>(bytes.subspan(static_cast<std::size_t>(offset), Extent));
+  }
 
 // Copies a record out of a view whose extent is known to hold it.
 template <typename Record, typename Byte, std::size_t Extent>
-  requires(std::same_as<std::remove_const_t<Byte>, std::byte> && Extent != std::dynamic_extent &&
+  requires(std::same_as<std::remove_const_t<Byte>, std::byte>&& Extent != std::dynamic_extent &&
            Extent >= sizeof(Record))
 Record LoadRecord(std::span<Byte, Extent> bytes) {
   static_assert(std::is_trivially_copyable_v<Record> && alignof(Record) == 1);

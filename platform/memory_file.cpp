@@ -41,8 +41,6 @@ class MemoryFile final : public File {
 
 }  // namespace
 
-std::unique_ptr<File> MakeMemoryFile(std::span<const std::byte> bytes) {
-  return std::make_unique<MemoryFile>(bytes);
-}
+std::unique_ptr<File> MakeMemoryFile(std::span<const std::byte> bytes) { return std::make_unique<MemoryFile>(bytes); }
 
 }  // namespace platform

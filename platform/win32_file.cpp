@@ -49,8 +49,8 @@ class Win32File final : public File {
 }  // namespace
 
 OpenResult OpenForExclusiveRead(const std::string& path) {
-  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {nullptr, ::GetLastError()};
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);

@@ -114,12 +114,12 @@ inline constexpr Field kPhysicalSectorSize{0, 4};
 // PLUGIN_VHDX_METADATA: the plugin item's 4096-byte header.
 namespace plugin_field {
 inline constexpr Field kRevision{0, 4};
-inline constexpr Field kVirtualDiskSize{8, 8};       // nVirtualDiskSize
-inline constexpr Field kMbrGptSize{16, 8};           // nMbrGptSize
-inline constexpr Field kGptTrailerLength{24, 8};     // nGptTrailerLength
-inline constexpr Field kGptTrailerDiskOffset{32, 8}; // nGptTrailerDiskOffset
-inline constexpr Field kMaxMetaData{168, 4};         // cbMaxMetaData
-inline constexpr Field kTotalMetaData{172, 4};       // cbTotalMetaData
+inline constexpr Field kVirtualDiskSize{8, 8};        // nVirtualDiskSize
+inline constexpr Field kMbrGptSize{16, 8};            // nMbrGptSize
+inline constexpr Field kGptTrailerLength{24, 8};      // nGptTrailerLength
+inline constexpr Field kGptTrailerDiskOffset{32, 8};  // nGptTrailerDiskOffset
+inline constexpr Field kMaxMetaData{168, 4};          // cbMaxMetaData
+inline constexpr Field kTotalMetaData{172, 4};        // cbTotalMetaData
 }  // namespace plugin_field
 
 // PLUGIN_METADATA_ENTRY: MetaData[i] of the plugin header, 8 bytes each.

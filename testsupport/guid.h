@@ -37,15 +37,14 @@ constexpr Guid GuidFromString(std::string_view text) {
   if (text.size() == 38 && text.front() == '{' && text.back() == '}') {
     text = text.substr(1, 36);
   }
-  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' ||
-      text[23] != '-') {
+  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') {
     throw std::invalid_argument("GUID text is not in the form XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX");
   }
   using guid_detail::HexByte;
   Guid guid;
   // Data1, Data2 and Data3 are stored little-endian, Data4 in text order.
-  constexpr std::array<std::size_t, 16> kTextPositionOfByte = {
-      6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34};
+  constexpr std::array<std::size_t, 16> kTextPositionOfByte = {6,  4,  2,  0,  11, 9,  16, 14,
+                                                               19, 21, 24, 26, 28, 30, 32, 34};
   for (std::size_t i = 0; i < 16; ++i) guid.bytes[i] = HexByte(text, kTextPositionOfByte[i]);
   return guid;
 }
@@ -64,8 +63,7 @@ inline constexpr Guid kPluginMetadataGuid = GuidFromString("E5F25862-2333-4BFD-9
 
 // GPT partition types (UEFI and Windows values).
 inline constexpr Guid kBasicDataPartitionType = GuidFromString("EBD0A0A2-B9E5-4433-87C0-68B6B72699C7");
-inline constexpr Guid kMicrosoftReservedPartitionType =
-    GuidFromString("E3C9E316-0B5C-4DB8-817D-F92DF00215AE");
+inline constexpr Guid kMicrosoftReservedPartitionType = GuidFromString("E3C9E316-0B5C-4DB8-817D-F92DF00215AE");
 inline constexpr Guid kEfiSystemPartitionType = GuidFromString("C12A7328-F81F-11D2-BA4B-00A0C93EC93B");
 
 // The names that go with those types.

@@ -37,14 +37,10 @@ constexpr std::uint64_t RoundUp(std::uint64_t value, std::uint64_t multiple) {
   return (value + multiple - 1) / multiple * multiple;
 }
 
-constexpr std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return (value + divisor - 1) / divisor;
-}
+constexpr std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) { return (value + divisor - 1) / divisor; }
 
 // Sectors taken by one 16384-byte partition entry array.
-constexpr std::uint64_t EntryArraySectors(std::uint32_t sectorSize) {
-  return CeilDiv(kGptEntryArraySize, sectorSize);
-}
+constexpr std::uint64_t EntryArraySectors(std::uint32_t sectorSize) { return CeilDiv(kGptEntryArraySize, sectorSize); }
 
 struct GptGeometry {
   std::uint64_t firstUsable;
@@ -66,10 +62,8 @@ void Require(bool condition, const char* what) {
 
 }  // namespace
 
-std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize,
-                                             std::uint64_t virtualDiskSize) {
-  Require(logicalSectorSize != 0 && kMiB % logicalSectorSize == 0,
-          "the sector size must divide 1 MiB");
+std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize, std::uint64_t virtualDiskSize) {
+  Require(logicalSectorSize != 0 && kMiB % logicalSectorSize == 0, "the sector size must divide 1 MiB");
   const std::uint64_t align = kMiB / logicalSectorSize;
   const GptGeometry geometry = GeometryOf(logicalSectorSize, virtualDiskSize / logicalSectorSize);
   const std::uint64_t efiFirst = align;
@@ -78,12 +72,12 @@ std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize,
   const std::uint64_t dataEnd = (geometry.lastUsable + 1) / align * align;  // exclusive
   Require(dataEnd > dataFirst, "the virtual disk is too small for the standard partitions");
   return {
-      {kEfiSystemPartitionType, GuidFromString("6B1F0E3A-4C2D-4E8B-9A57-31D0C8F2E4A6"), efiFirst,
-       reservedFirst - 1, 0x1, std::u16string(kEfiSystemPartitionName)},
-      {kMicrosoftReservedPartitionType, GuidFromString("D9E4A7B2-0F61-4B35-8C1E-5A2F7D906B38"),
-       reservedFirst, dataFirst - 1, 0, std::u16string(kMicrosoftReservedPartitionName)},
-      {kBasicDataPartitionType, GuidFromString("2C8B5F19-E3A4-47D0-B6F2-98A1C4E07D5B"), dataFirst,
-       dataEnd - 1, 0, std::u16string(kBasicDataPartitionName)},
+      {kEfiSystemPartitionType, GuidFromString("6B1F0E3A-4C2D-4E8B-9A57-31D0C8F2E4A6"), efiFirst, reservedFirst - 1,
+       0x1, std::u16string(kEfiSystemPartitionName)},
+      {kMicrosoftReservedPartitionType, GuidFromString("D9E4A7B2-0F61-4B35-8C1E-5A2F7D906B38"), reservedFirst,
+       dataFirst - 1, 0, std::u16string(kMicrosoftReservedPartitionName)},
+      {kBasicDataPartitionType, GuidFromString("2C8B5F19-E3A4-47D0-B6F2-98A1C4E07D5B"), dataFirst, dataEnd - 1, 0,
+       std::u16string(kBasicDataPartitionName)},
   };
 }
 
@@ -93,8 +87,8 @@ std::vector<GptPartition> DefaultPartitions(std::uint32_t S, std::uint64_t virtu
   const std::uint64_t align = kMiB / S;
   const GptGeometry g = GeometryOf(S, virtualDiskSize / S);
   if ((g.lastUsable + 1) / align * align > 117 * align) return StandardPartitions(S, virtualDiskSize);
-  return {{kBasicDataPartitionType, GuidFromString("2C8B5F19-E3A4-47D0-B6F2-98A1C4E07D5B"), g.firstUsable,
-           g.lastUsable, 0, std::u16string(kBasicDataPartitionName)}};
+  return {{kBasicDataPartitionType, GuidFromString("2C8B5F19-E3A4-47D0-B6F2-98A1C4E07D5B"), g.firstUsable, g.lastUsable,
+           0, std::u16string(kBasicDataPartitionName)}};
 }
 
 }  // namespace
@@ -115,9 +109,8 @@ std::vector<std::byte> FieldValue::Encode(std::uint32_t width) const {
     Require(width >= 1 && width <= 8, "an integer goes into a field of 1 to 8 bytes");
     if (width < 8) {
       const std::uint64_t bits = 8ull * width;
-      const bool fits = negative_
-                            ? static_cast<std::int64_t>(*integer) >= -(std::int64_t{1} << (bits - 1))
-                            : *integer < (std::uint64_t{1} << bits);
+      const bool fits = negative_ ? static_cast<std::int64_t>(*integer) >= -(std::int64_t{1} << (bits - 1))
+                                  : *integer < (std::uint64_t{1} << bits);
       Require(fits, "the integer does not fit in the field");
     }
     for (std::uint32_t i = 0; i < width; ++i) {
@@ -169,8 +162,7 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
 
   // BAT: one entry per payload block, plus the sector bitmap entries that the
   // published format interleaves every chunk-ratio blocks; at least 1 MiB.
-  const std::uint64_t chunkRatio =
-      std::max<std::uint64_t>(1, (std::uint64_t{1} << 23) * S / d.blockSize);
+  const std::uint64_t chunkRatio = std::max<std::uint64_t>(1, (std::uint64_t{1} << 23) * S / d.blockSize);
   const std::uint64_t payloadBlocks = CeilDiv(d.virtualDiskSize, d.blockSize);
   const std::uint64_t batEntries = payloadBlocks + CeilDiv(payloadBlocks, chunkRatio);
   L.batRegionLength = std::max<std::uint64_t>(kMiB, RoundUp(batEntries * 8, kMiB));
@@ -205,15 +197,13 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
     L.trailerDiskOffset = d.gptTrailerDiskOffset;
     L.trailerLength = d.trailerBytes ? d.trailerBytes->size() : GptTrailerLength(S);
     Require(L.trailerLength != 0, "the trailer must not be empty");
-    Require(L.trailerDiskOffset >= L.partitionAreaSize,
-            "the trailer must lie after the partition-table area");
+    Require(L.trailerDiskOffset >= L.partitionAreaSize, "the trailer must lie after the partition-table area");
     L.trailer = L.dataArea + L.trailerDiskOffset;
     L.backupGptEntries = L.trailer;
     L.backupGptHeader = L.trailer + kGptEntryArraySize;
   }
-  const std::uint64_t end = std::max({L.metadataRegion + kMetadataReadSize,
-                                      L.partitionArea + L.partitionAreaSize,
-                                      L.trailer + L.trailerLength});
+  const std::uint64_t end = std::max(
+      {L.metadataRegion + kMetadataReadSize, L.partitionArea + L.partitionAreaSize, L.trailer + L.trailerLength});
   L.fileSize = RoundUp(end, kMiB);
   image.bytes_.assign(L.fileSize, std::byte{0});
 
@@ -297,8 +287,7 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
     const Volume& v = d.volumes[i];
     const int index = static_cast<int>(i);
     image.PutInPluginItem(PluginEntry(index, plugin_entry_field::kSize), v.recordSize);
-    image.PutInPluginItem(PluginEntry(index, plugin_entry_field::kMetaDataOffset),
-                          L.volumeRecords[i] - L.pluginItem);
+    image.PutInPluginItem(PluginEntry(index, plugin_entry_field::kMetaDataOffset), L.volumeRecords[i] - L.pluginItem);
     image.PutInVolume(index, volume_field::kMySize, v.recordSize);
     image.PutInVolume(index, volume_field::kVolumeSize, v.volumeSize);
     image.PutInVolume(index, volume_field::kPasswordOffset, v.passwordOffset);
@@ -380,8 +369,7 @@ std::span<const std::byte> PluginImage::View(std::uint64_t at, std::uint64_t len
   if (length > bytes_.size() || at > bytes_.size() - length) {
     throw std::out_of_range("the range lies beyond the end of the image");
   }
-  return std::span<const std::byte>(bytes_).subspan(static_cast<std::size_t>(at),
-                                                     static_cast<std::size_t>(length));
+  return std::span<const std::byte>(bytes_).subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(length));
 }
 
 std::uint64_t PluginImage::Get(std::uint64_t record, Field field) const {
@@ -458,9 +446,7 @@ void PluginImage::PutInMetadataItem(MetadataItem item, Field field, const FieldV
   Put(layout_.metadataItems.at(static_cast<std::size_t>(item)), field, value);
 }
 
-void PluginImage::PutInPluginItem(Field field, const FieldValue& value) {
-  Put(layout_.pluginItem, field, value);
-}
+void PluginImage::PutInPluginItem(Field field, const FieldValue& value) { Put(layout_.pluginItem, field, value); }
 
 void PluginImage::PutInVolume(int volume, Field field, const FieldValue& value) {
   Put(layout_.volumeRecords.at(static_cast<std::size_t>(volume)), field, value);

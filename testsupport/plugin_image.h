@@ -55,16 +55,15 @@ struct GptPartition {
 // and a basic data partition up to the last 1 MiB boundary before the last
 // usable LBA, each starting on a 1 MiB boundary, with their standard names.
 // Throws std::invalid_argument when the disk is too small for them.
-std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize,
-                                             std::uint64_t virtualDiskSize);
+std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize, std::uint64_t virtualDiskSize);
 
 // Everything that a built image holds. A default-constructed description is
 // the sample image: keep its parts or change the ones a test is about.
 struct ImageDescription {
   // File identifier and headers.
-  std::string signature = "vhdxfile";  // 8 ASCII bytes; "vhdx.twb" is also accepted
+  std::string signature = "vhdxfile";                                   // 8 ASCII bytes; "vhdx.twb" is also accepted
   std::u16string creator = u"Tallowbridge Technology Corporation 1.0";  // + 0x0000
-  std::uint64_t header1SequenceNumber = 1;  // header 2 is current by default
+  std::uint64_t header1SequenceNumber = 1;                              // header 2 is current by default
   std::uint64_t header2SequenceNumber = 2;
   Guid fileWriteGuid = GuidFromString("3E1A5C07-91B4-4F2D-A86E-0C5D2B7F4E19");
   Guid dataWriteGuid = GuidFromString("B72D40E6-5A13-4C8F-9E21-D4F06A3B8C57");
@@ -89,9 +88,9 @@ struct ImageDescription {
   std::vector<Volume> volumes = {
       {512, 600 * kMiB, 0, 0, u"D:\\Images\\system.twb"},
       {512, 400 * kMiB, 0, 0, u"D:\\Images\\data-1.twb|D:\\Images\\data-2.twb"},
-  };  // 0..16 records
-  bool gptTrailer = true;                        // false: nGptTrailerLength 0, offset 0
-  std::uint64_t gptTrailerDiskOffset = 1 * kMiB; // data-area offset of the trailer
+  };                                              // 0..16 records
+  bool gptTrailer = true;                         // false: nGptTrailerLength 0, offset 0
+  std::uint64_t gptTrailerDiskOffset = 1 * kMiB;  // data-area offset of the trailer
 
   // Partition tables: a protective MBR, the primary GPT and the backup GPT.
   std::uint32_t mbrDiskSignature = 0;
@@ -111,8 +110,8 @@ struct ImageDescription {
 
 // File offsets of every structure of a built image.
 struct Layout {
-  std::uint32_t sectorSize = 0;  // S, the logical sector size
-  std::uint64_t diskSectors = 0; // N, virtualDiskSize / S
+  std::uint32_t sectorSize = 0;   // S, the logical sector size
+  std::uint64_t diskSectors = 0;  // N, virtualDiskSize / S
 
   std::uint64_t fileIdentifier = 0;
   std::array<std::uint64_t, 2> headers{};       // header 1, header 2
@@ -145,8 +144,8 @@ struct Layout {
 
   std::uint64_t fileSize = 0;
 
-  std::uint64_t header(int which) const;       // 1 or 2
-  std::uint64_t regionTable(int copy) const;   // 1 or 2
+  std::uint64_t header(int which) const;      // 1 or 2
+  std::uint64_t regionTable(int copy) const;  // 1 or 2
   std::uint64_t metadataEntry(int index) const { return metadataRegion + MetadataEntry(index, {0, 0}).offset; }
 };
 
@@ -162,13 +161,13 @@ class FieldValue {
   FieldValue(T value) : value_(static_cast<std::uint64_t>(value)) {  // NOLINT
     if constexpr (std::is_signed_v<T>) negative_ = value < 0;
   }
-  FieldValue(const Guid& guid) : value_(guid) {}                              // NOLINT
-  FieldValue(const char* ascii) : value_(std::string(ascii)) {}               // NOLINT
-  FieldValue(std::string_view ascii) : value_(std::string(ascii)) {}          // NOLINT
-  FieldValue(const std::string& ascii) : value_(ascii) {}                     // NOLINT
-  FieldValue(const char16_t* utf16) : value_(std::u16string(utf16)) {}        // NOLINT
-  FieldValue(std::u16string_view utf16) : value_(std::u16string(utf16)) {}    // NOLINT
-  FieldValue(const std::u16string& utf16) : value_(utf16) {}                  // NOLINT
+  FieldValue(const Guid& guid) : value_(guid) {}                            // NOLINT
+  FieldValue(const char* ascii) : value_(std::string(ascii)) {}             // NOLINT
+  FieldValue(std::string_view ascii) : value_(std::string(ascii)) {}        // NOLINT
+  FieldValue(const std::string& ascii) : value_(ascii) {}                   // NOLINT
+  FieldValue(const char16_t* utf16) : value_(std::u16string(utf16)) {}      // NOLINT
+  FieldValue(std::u16string_view utf16) : value_(std::u16string(utf16)) {}  // NOLINT
+  FieldValue(const std::u16string& utf16) : value_(utf16) {}                // NOLINT
 
   // The bytes of the value for a field of `width` bytes; throws
   // std::invalid_argument when it does not fit.
@@ -218,12 +217,12 @@ class PluginImage {
   void PutInFileIdentifier(Field field, const FieldValue& value);
   void PutInHeader(int header, Field field, const FieldValue& value);
   void PutInRegionTable(int copy, Field field, const FieldValue& value);
-  void PutInRegionTables(Field field, const FieldValue& value);  // both copies
+  void PutInRegionTables(Field field, const FieldValue& value);    // both copies
   void PutInMetadataRegion(Field field, const FieldValue& value);  // e.g. MetadataEntry(5, ...)
   void PutInMetadataItem(MetadataItem item, Field field, const FieldValue& value);
-  void PutInPluginItem(Field field, const FieldValue& value);      // e.g. PluginEntry(0, ...)
+  void PutInPluginItem(Field field, const FieldValue& value);  // e.g. PluginEntry(0, ...)
   void PutInVolume(int volume, Field field, const FieldValue& value);
-  void PutInMbr(Field field, const FieldValue& value);             // e.g. MbrRecord(0, ...)
+  void PutInMbr(Field field, const FieldValue& value);  // e.g. MbrRecord(0, ...)
   void PutInGptHeader(GptCopy copy, Field field, const FieldValue& value);
   void PutInGptEntry(GptCopy copy, int entry, Field field, const FieldValue& value);
 

@@ -122,8 +122,8 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& lim
   run.peakKiB = usage.ru_maxrss;
   if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
   if (WIFSIGNALED(wstatus)) run.signal = WTERMSIG(wstatus);
-  run.execFailed = run.status == kExecFailedStatus && run.out.empty() &&
-                   (run.err.empty() || run.err == kExecFailedMarker);
+  run.execFailed =
+      run.status == kExecFailedStatus && run.out.empty() && (run.err.empty() || run.err == kExecFailedMarker);
   return run;
 }
 

@@ -30,14 +30,14 @@ struct RunLimits {
 };
 
 struct ProgramRun {
-  std::string out;         // standard output
-  std::string err;         // standard error
-  int status = -1;         // the exit status; -1 when the program did not exit
-  int signal = 0;          // the signal that ended it
-  bool timedOut = false;   // killed at the time limit
-  bool execFailed = false; // the program could not be started
-  double seconds = 0;      // wall time
-  long peakKiB = 0;        // peak resident set size of the run
+  std::string out;          // standard output
+  std::string err;          // standard error
+  int status = -1;          // the exit status; -1 when the program did not exit
+  int signal = 0;           // the signal that ended it
+  bool timedOut = false;    // killed at the time limit
+  bool execFailed = false;  // the program could not be started
+  double seconds = 0;       // wall time
+  long peakKiB = 0;         // peak resident set size of the run
 };
 
 // Runs `argv` (argv[0] is the program's path, no shell) with `limits`.

@@ -60,8 +60,7 @@ void PluginVhdxReader::PrintMetadataReport() {
   out_ << "nMbrGptSize:           " << HexWithPrefixThenDecimal(plugin.nMbrGptSize.value()) << std::endl;
   if (plugin.nGptTrailerDiskOffset.value() != 0) {
     out_ << "nGptTrailerLength:     " << HexWithPrefixThenDecimal(plugin.nGptTrailerLength.value()) << std::endl;
-    out_ << "nGptTrailerDiskOffset: " << HexWithPrefixThenDecimal(plugin.nGptTrailerDiskOffset.value())
-         << std::endl;
+    out_ << "nGptTrailerDiskOffset: " << HexWithPrefixThenDecimal(plugin.nGptTrailerDiskOffset.value()) << std::endl;
   }
   out_ << "cbMaxMetaData:         " << HexWithPrefixThenDecimal(plugin.cbMaxMetaData.value()) << std::endl;
   out_ << "cbTotalMetaData:       " << HexWithPrefixThenDecimal(plugin.cbTotalMetaData.value()) << std::endl;

@@ -10,9 +10,7 @@ namespace {
 
 constexpr const auto& T = kCrc32cTables;
 
-inline std::uint32_t UpdateByte(std::uint32_t c, std::uint8_t b) {
-  return T[0][(c ^ b) & 0xFF] ^ (c >> 8);
-}
+inline std::uint32_t UpdateByte(std::uint32_t c, std::uint8_t b) { return T[0][(c ^ b) & 0xFF] ^ (c >> 8); }
 
 inline std::uint32_t LoadWordLittleEndian(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -33,8 +31,8 @@ std::uint32_t crc32c(std::uint32_t initial, const void* data, std::uint32_t leng
   std::uint32_t remaining = length - head;
   for (std::uint32_t blocks = remaining / 8; blocks > 0; --blocks, p += 8) {
     c ^= LoadWordLittleEndian(p);
-    c = T[7][c & 0xFF] ^ T[6][(c >> 8) & 0xFF] ^ T[5][(c >> 16) & 0xFF] ^ T[4][c >> 24] ^
-        T[3][p[4]] ^ T[2][p[5]] ^ T[1][p[6]] ^ T[0][p[7]];
+    c = T[7][c & 0xFF] ^ T[6][(c >> 8) & 0xFF] ^ T[5][(c >> 16) & 0xFF] ^ T[4][c >> 24] ^ T[3][p[4]] ^ T[2][p[5]] ^
+        T[1][p[6]] ^ T[0][p[7]];
   }
 
   for (remaining %= 8; remaining > 0; --remaining) c = UpdateByte(c, *p++);

@@ -37,8 +37,7 @@ void PluginVhdxReader::ReadHeaderSection() {
 
   // The buffer is empty when it could not be allocated: nothing is read then.
   const auto failWithoutBuffer = [this] {
-    Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ",
-         FileName.c_str());
+    Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ", FileName.c_str());
   };
   if (HeaderSectionBuffer.size() != kHeaderSectionSize) failWithoutBuffer();
   std::uint32_t bytesRead = 0;

@@ -53,8 +53,8 @@ Item PluginVhdxReader::ReadItem(std::span<const std::byte> region, const METADAT
 void PluginVhdxReader::ParseMetadata() {
   if (!FileHandle) FailOpen();
   if (!FileHandle->Seek(MetadataOffset)) {
-    Fail("SetFilePointerEx failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ",
-         FileName.c_str());
+    Fail("SetFilePointerEx failed with status ", InCurrentBase(FileHandle->LastError()),
+         " for file: ", FileName.c_str());
   }
   // What a short read does not deliver reads as zero. After a failed read,
   // or into a buffer that could not be allocated, the stage stays incomplete
@@ -123,8 +123,8 @@ void PluginVhdxReader::ParsePluginMetadata(std::span<const std::byte> region, co
 // or rounded up to a whole MiB.
 void PluginVhdxReader::WarnOnVirtualSize(const PLUGIN_VHDX_METADATA& plugin) {
   const auto nVirtualDiskSize = plugin.nVirtualDiskSize.value();
-  const std::uint64_t sum = static_cast<std::uint64_t>(nVirtualDiskSize) +
-                            static_cast<std::uint64_t>(plugin.nMbrGptSize.value());
+  const std::uint64_t sum =
+      static_cast<std::uint64_t>(nVirtualDiskSize) + static_cast<std::uint64_t>(plugin.nMbrGptSize.value());
   const std::uint64_t sumRoundedUp = (sum + (kOneMiB - 1)) & ~(kOneMiB - 1);
   if (VirtualDiskSize != sum && VirtualDiskSize != sumRoundedUp) {
     out_ << "VIRTUAL_DISK_SIZE->VirtualDiskSize is: " << HexKeepingPrefixFlag(VirtualDiskSize)
@@ -157,8 +157,7 @@ std::uint32_t PluginVhdxReader::CheckVolumes(std::span<const std::byte> region) 
       Fail("pTwbMetaData->MySize is: ", InCurrentBase(record->MySize.value()),
            " entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is ", InCurrentBase(cbSize));
     }
-    const std::optional<std::uint64_t> imageFileListBytes =
-        Utf16TextBytes(region, recordOffset + kImageFileListOffset);
+    const std::optional<std::uint64_t> imageFileListBytes = Utf16TextBytes(region, recordOffset + kImageFileListOffset);
     if (!imageFileListBytes) Fail("pTwbMetaData->ImageFileList is not terminated inside the metadata region.");
     PluginMetadata.volumes[PluginMetadata.volumeCount++] = {entry, *record, *imageFileListBytes};
   }

@@ -52,8 +52,7 @@ bool PluginVhdxReader::HasGptTrailer() {
   return GptTrailerPresent;
 }
 
-std::uint32_t PluginVhdxReader::ReadData(std::uint64_t offset, std::span<std::byte> buffer,
-                                         std::uint32_t& bytesRead) {
+std::uint32_t PluginVhdxReader::ReadData(std::uint64_t offset, std::span<std::byte> buffer, std::uint32_t& bytesRead) {
   if (!FileHandle) FailOpen();
   EnsureStages();
 
@@ -66,8 +65,8 @@ std::uint32_t PluginVhdxReader::ReadData(std::uint64_t offset, std::span<std::by
     Fail("SetFilePointerEx failed with status ", InCurrentBase(status), " for file: ", FileName.c_str());
   }
 
-  const auto size = static_cast<std::uint32_t>(
-      std::min<std::size_t>(buffer.size(), std::numeric_limits<std::uint32_t>::max()));
+  const auto size =
+      static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), std::numeric_limits<std::uint32_t>::max()));
   std::uint32_t count = 0;
   if (!FileHandle->Read(buffer.data(), size, count)) {
     Fail("ReadFile failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ", FileName.c_str());

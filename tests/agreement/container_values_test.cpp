@@ -7,8 +7,8 @@
 
 #include <cctype>
 #include <functional>
-#include <regex>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,16 +30,19 @@ const std::vector<ValidImage> kValidImages = {
     {"sample", [](ImageDescription&) {}},
     {"512-byte physical sectors", [](ImageDescription& d) { d.physicalSectorSize = 512; }},
     {"4096-byte sectors", [](ImageDescription& d) { d.logicalSectorSize = 4096; }},
-    {"4096-byte sectors, 8 GiB", [](ImageDescription& d) {
+    {"4096-byte sectors, 8 GiB",
+     [](ImageDescription& d) {
        d.logicalSectorSize = 4096;
        d.virtualDiskSize = 8 * kGiB;
      }},
     {"no GPT trailer", [](ImageDescription& d) { d.gptTrailer = false; }},
     {"no volumes", [](ImageDescription& d) { d.volumes.clear(); }},
-    {"sixteen volumes", [](ImageDescription& d) {
+    {"sixteen volumes",
+     [](ImageDescription& d) {
        d.volumes.assign(16, Volume{512, 64 * static_cast<std::int64_t>(kMiB), 0, 0, u"D:\\Images\\v.twb"});
      }},
-    {"header 1 current", [](ImageDescription& d) {
+    {"header 1 current",
+     [](ImageDescription& d) {
        d.header1SequenceNumber = 9;
        d.header2SequenceNumber = 8;
      }},

@@ -13,9 +13,9 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <regex>
 #include <sstream>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -311,8 +311,8 @@ std::pair<e2e::GptHeaderText, e2e::GptHeaderText> HeadersOf(const SgdiskDisk& di
   backup.myLba = lastLba;
   backup.alternateLba = 1;
   backup.partitionEntryLba = lastLba - entrySectors;
-  for (auto [header, at] : {std::pair{&primary, image.layout().primaryGptHeader},
-                            std::pair{&backup, image.layout().backupGptHeader}}) {
+  for (auto [header, at] :
+       {std::pair{&primary, image.layout().primaryGptHeader}, std::pair{&backup, image.layout().backupGptHeader}}) {
     header->headerCrc32 = stored(at, gpt_header_field::kHeaderCrc32);
     header->partitionEntryArrayCrc32 = stored(at, gpt_header_field::kPartitionEntryArrayCrc32);
   }
@@ -347,9 +347,8 @@ TEST_P(SgdiskLayouts, BothToolsShowTheSamePartitionsAndVerifyClean) {
   const std::string out = Inspect();
   EXPECT_EQ(FromThePrimaryGpt(out), "GPT EFI Header and partition entries\n" + e2e::EfiHeaderReport(primary) +
                                         e2e::EntriesReport(entries) + "\n" +
-                                        "GPT trailer partition entries and EFI Header\n" +
-                                        e2e::EntriesReport(entries) + e2e::EfiHeaderReport(backup) +
-                                        e2e::Verification({}));
+                                        "GPT trailer partition entries and EFI Header\n" + e2e::EntriesReport(entries) +
+                                        e2e::EfiHeaderReport(backup) + e2e::Verification({}));
 
   // The protective MBR that sgdisk -O shows: its first record.
   const Report report = ParseReport(out);

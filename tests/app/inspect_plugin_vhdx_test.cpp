@@ -35,7 +35,7 @@ TEST(InspectionWithAFailingRead, EndsWithTheExceptionLine) {
       // more, prints the header block of the sample image and stops.
       {"stage 2 read", at.metadataRegion,
        std::string("Parsing image.vhdx\n\n") + vhdx_test::kSampleHeaderBlock +
-       "Exception occurred: plugin VHDX is corrupt\n"},
+           "Exception occurred: plugin VHDX is corrupt\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -19,9 +19,7 @@ const std::string kHelp =
 const std::string kPleaseSpecify = "Please specify a VHDX path or file\n";
 
 // The folder /nonexistent is missing, so the open fails on the way to the file.
-std::string MissingImageLines() {
-  return Corrupt(OpenFailed(Failure::kNoSuchFolder, "/nonexistent/image.vhdx"));
-}
+std::string MissingImageLines() { return Corrupt(OpenFailed(Failure::kNoSuchFolder, "/nonexistent/image.vhdx")); }
 
 struct CommandLineCase {
   const char* what;
@@ -36,13 +34,19 @@ TEST(CommandLine, HelpOptionErrorsAndMissingPaths) {
       {"help", {"-h"}, kHelp + "\n", 0},
       {"long help", {"--help"}, kHelp + "\n", 0},
       {"help with an image", {"-h", "-f", "/nonexistent/image.vhdx"}, kHelp + "\n", 0},
-      {"undeclared option", {"--bogus", "-f", "/nonexistent/image.vhdx"},
-       "unrecognised option '--bogus'\n" + kHelp + kPleaseSpecify, 1},
+      {"undeclared option",
+       {"--bogus", "-f", "/nonexistent/image.vhdx"},
+       "unrecognised option '--bogus'\n" + kHelp + kPleaseSpecify,
+       1},
       {"undeclared short option", {"-x"}, "unrecognised option '-x'\n" + kHelp + kPleaseSpecify, 1},
-      {"image given twice", {"-f", "a.vhdx", "-f", "b.vhdx"},
-       "option '--vhdx-file' cannot be specified more than once\n" + kHelp + kPleaseSpecify, 1},
-      {"missing value", {"-f"},
-       "the required argument for option '--vhdx-file' is missing\n" + kHelp + kPleaseSpecify, 1},
+      {"image given twice",
+       {"-f", "a.vhdx", "-f", "b.vhdx"},
+       "option '--vhdx-file' cannot be specified more than once\n" + kHelp + kPleaseSpecify,
+       1},
+      {"missing value",
+       {"-f"},
+       "the required argument for option '--vhdx-file' is missing\n" + kHelp + kPleaseSpecify,
+       1},
       {"both values empty", {"-f", "", "-p", ""}, kPleaseSpecify, 1},
       {"a path without its option", {"image.vhdx"}, kPleaseSpecify, 1},
   };

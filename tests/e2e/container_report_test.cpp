@@ -37,7 +37,15 @@ TEST(ContainerReport, WholeReportAtBothSectorSizes) {
   const WholeReportCase cases[] = {
       {"the sample: 1 GiB, 512-byte logical and 4096-byte physical sectors, header 2 current with "
        "SequenceNumber 2, two 512-byte volume records",
-       [](ImageDescription&) {}, "2", "0x200", "0x40000000", "128", "1", "0x3fffbc00", "0x4400", "0x10000",
+       [](ImageDescription&) {},
+       "2",
+       "0x200",
+       "0x40000000",
+       "128",
+       "1",
+       "0x3fffbc00",
+       "0x4400",
+       "0x10000",
        {{"0x200", "0x1000", "0x200", "0x25800000", "0", "0", "40"},
         {"0x200", "0x1200", "0x200", "0x19000000", "0", "0", "82"}}},
       {"4 GiB with 4096-byte sectors, header 1 current, one volume record of 1 KiB with a stored password",
@@ -51,7 +59,14 @@ TEST(ContainerReport, WholeReportAtBothSectorSizes) {
          d.cbMaxMetaData = 0x20000;
          d.volumes = {{1024, 3 * kGiB, 0x200, 16, u"E:\\vault.twb"}};
        },
-       "12", "0x1000", "0x100000000", "1024", "2", "0xffffa000", "0x6000", "0x20000",
+       "12",
+       "0x1000",
+       "0x100000000",
+       "1024",
+       "2",
+       "0xffffa000",
+       "0x6000",
+       "0x20000",
        {{"0x400", "0x1000", "0x400", "0xc0000000", "16", "0x200", "24"}}},
   };
   ScratchDirectory scratch;
@@ -203,7 +218,9 @@ TEST(ContainerReport, VirtualSizeWarning) {
        "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 3ff00800 PLUGIN_VHDX_METADATA->nVirtualDiskSize 3fefc000"},
       {"the size is the sum rounded down", kSumLessArea, 0x3FF00000,
        "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 3ff00000 PLUGIN_VHDX_METADATA->nVirtualDiskSize 3fefc000"},
-      {"a negative nVirtualDiskSize", -1, {},
+      {"a negative nVirtualDiskSize",
+       -1,
+       {},
        "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 40000000 PLUGIN_VHDX_METADATA->nVirtualDiskSize ffffffffffffffff"},
   };
   ScratchDirectory scratch;
@@ -374,11 +391,11 @@ TEST(NumberBaseAcrossImages, AfterAReportThePrefixFlagStaysOn) {
   thirdReport.virtualDiskSize = 0x3FF00800;
   thirdReport.base = Base::kHexWithPrefix;
   const ToolRun run = RunTool({"-p", scratch.path().string()});
-  EXPECT_EQ(run.out,
-            ContainerReport(ReportOf(first, paths[0])) + Corrupt("Entry count is: 12 Entry count should be 2.") +
-                "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 0x3ff00800 PLUGIN_VHDX_METADATA->nVirtualDiskSize "
-                "0x3fefc000\n" +
-                ContainerReport(thirdReport));
+  EXPECT_EQ(run.out, ContainerReport(ReportOf(first, paths[0])) +
+                         Corrupt("Entry count is: 12 Entry count should be 2.") +
+                         "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 0x3ff00800 PLUGIN_VHDX_METADATA->nVirtualDiskSize "
+                         "0x3fefc000\n" +
+                         ContainerReport(thirdReport));
   EXPECT_EQ(run.status, 0);
 }
 

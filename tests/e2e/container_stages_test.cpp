@@ -49,9 +49,7 @@ void BreakHeaderChecksum(PluginImage& image, int header) {
 }
 
 // Changes one covered byte of a region table copy, leaving its checksum stale.
-void BreakRegionTable(PluginImage& image, int copy) {
-  image.Put8(image.layout().regionTable(copy) + 1000, 0x5A);
-}
+void BreakRegionTable(PluginImage& image, int copy) { image.Put8(image.layout().regionTable(copy) + 1000, 0x5A); }
 
 // Writes `bytes` of `value` into the metadata region at region offset `offset`.
 void PutInRegion(PluginImage& image, std::uint64_t offset, Field field, const FieldValue& value) {
@@ -119,41 +117,60 @@ const std::string kRequiredCreator = "Tallowbridge Technology Corporation 1.0";
 // Stage 1, in check order.
 std::vector<FailureCase> HeaderSectionCases() {
   return {
-      {"signature_one_letter_off", {},
+      {"signature_one_letter_off",
+       {},
        [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "vhdxfilf"); },
        "Not a VHDX signature."},
-      {"signature_in_upper_case", {},
+      {"signature_in_upper_case",
+       {},
        [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "VHDXFILE"); },
        "Not a VHDX signature."},
-      {"alternative_signature_in_upper_case", {},
+      {"alternative_signature_in_upper_case",
+       {},
        [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "VHDX.TWB"); },
        "Not a VHDX signature."},
       {"signature_and_creator_both_wrong", [](ImageDescription& d) { d.creator = u"Someone Else"; },
        [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "head"); },
        "Not a VHDX signature."},
-      {"creator_of_another_maker", [](ImageDescription& d) { d.creator = u"Someone Else 1.0"; }, {},
+      {"creator_of_another_maker",
+       [](ImageDescription& d) { d.creator = u"Someone Else 1.0"; },
+       {},
        "VHDX not created by Tallowbridge."},
-      {"creator_of_another_version", [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1.1"; },
-       {}, "VHDX not created by Tallowbridge."},
+      {"creator_of_another_version",
+       [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1.1"; },
+       {},
+       "VHDX not created by Tallowbridge."},
       {"creator_continues_without_terminator",
-       [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1.0b"; }, {},
+       [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1.0b"; },
+       {},
        "VHDX not created by Tallowbridge."},
-      {"creator_cut_short", [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1."; }, {},
+      {"creator_cut_short",
+       [](ImageDescription& d) { d.creator = u"Tallowbridge Technology Corporation 1."; },
+       {},
        "VHDX not created by Tallowbridge."},
-      {"creator_in_ascii", {},
+      {"creator_in_ascii",
+       {},
        [](PluginImage& i) {
          i.PutInFileIdentifier(file_identifier_field::kCreator, std::string_view(kRequiredCreator));
        },
        "VHDX not created by Tallowbridge."},
       {"creator_empty", [](ImageDescription& d) { d.creator = u""; }, {}, "VHDX not created by Tallowbridge."},
-      {"current_header_signature", {}, [](PluginImage& i) { i.PutInHeader(2, header_field::kSignature, "hexd"); },
+      {"current_header_signature",
+       {},
+       [](PluginImage& i) { i.PutInHeader(2, header_field::kSignature, "hexd"); },
        "Not a valid header."},
-      {"current_header_signature_and_checksum", {},
-       [](PluginImage& i) { i.Put(i.layout().header(2), header_field::kSignature, "hexd"); }, "Not a valid header."},
-      {"current_header_checksum_while_the_other_is_intact", {}, [](PluginImage& i) { BreakHeaderChecksum(i, 2); },
+      {"current_header_signature_and_checksum",
+       {},
+       [](PluginImage& i) { i.Put(i.layout().header(2), header_field::kSignature, "hexd"); },
+       "Not a valid header."},
+      {"current_header_checksum_while_the_other_is_intact",
+       {},
+       [](PluginImage& i) { BreakHeaderChecksum(i, 2); },
        "Not a valid header CRC."},
-      {"current_header_last_covered_byte", {},
-       [](PluginImage& i) { i.Put8(i.layout().header(2) + 4095, 0x01); }, "Not a valid header CRC."},
+      {"current_header_last_covered_byte",
+       {},
+       [](PluginImage& i) { i.Put8(i.layout().header(2) + 4095, 0x01); },
+       "Not a valid header CRC."},
       {"header1_greater_with_a_wrong_checksum",
        [](ImageDescription& d) {
          d.header1SequenceNumber = 3;
@@ -178,20 +195,23 @@ std::vector<FailureCase> HeaderSectionCases() {
          d.header2SequenceNumber = 1;
        },
        [](PluginImage& i) { BreakHeaderChecksum(i, 1); }, "Not a valid header CRC."},
-      {"header_signature_before_region_table", {},
+      {"header_signature_before_region_table",
+       {},
        [](PluginImage& i) {
          i.PutInHeader(2, header_field::kSignature, "hexd");
          BreakRegionTable(i, 1);
          BreakRegionTable(i, 2);
        },
        "Not a valid header."},
-      {"both_region_table_copies_damaged", {},
+      {"both_region_table_copies_damaged",
+       {},
        [](PluginImage& i) {
          BreakRegionTable(i, 1);
          BreakRegionTable(i, 2);
        },
        "Not a valid region CRC."},
-      {"both_region_table_checksums_wrong", {},
+      {"both_region_table_checksums_wrong",
+       {},
        [](PluginImage& i) {
          for (int copy = 1; copy <= 2; ++copy) {
            const std::uint64_t at = i.layout().regionTable(copy);
@@ -199,37 +219,48 @@ std::vector<FailureCase> HeaderSectionCases() {
          }
        },
        "Not a valid region CRC."},
-      {"region_signature_of_second_copy_while_first_is_intact", {},
-       [](PluginImage& i) { i.PutInRegionTable(2, region_field::kSignature, "regx"); }, "Not a valid region."},
-      {"region_signature_of_first_copy_when_second_is_damaged", {},
+      {"region_signature_of_second_copy_while_first_is_intact",
+       {},
+       [](PluginImage& i) { i.PutInRegionTable(2, region_field::kSignature, "regx"); },
+       "Not a valid region."},
+      {"region_signature_of_first_copy_when_second_is_damaged",
+       {},
        [](PluginImage& i) {
          BreakRegionTable(i, 2);
          i.PutInRegionTable(1, region_field::kSignature, "REGI");
        },
        "Not a valid region."},
-      {"region_signature_before_entry_count", {},
+      {"region_signature_before_entry_count",
+       {},
        [](PluginImage& i) {
          i.PutInRegionTables(region_field::kSignature, "ireg");
          i.PutInRegionTables(region_field::kEntryCount, 3);
        },
        "Not a valid region."},
-      {"region_entry_count_3", {}, [](PluginImage& i) { i.PutInRegionTables(region_field::kEntryCount, 3); },
+      {"region_entry_count_3",
+       {},
+       [](PluginImage& i) { i.PutInRegionTables(region_field::kEntryCount, 3); },
        "Entry count is: 3 Entry count should be 2."},
-      {"region_entry_count_0", {}, [](PluginImage& i) { i.PutInRegionTables(region_field::kEntryCount, 0); },
+      {"region_entry_count_0",
+       {},
+       [](PluginImage& i) { i.PutInRegionTables(region_field::kEntryCount, 0); },
        "Entry count is: 0 Entry count should be 2."},
-      {"region_entry_count_taken_from_first_copy_when_second_is_damaged", {},
+      {"region_entry_count_taken_from_first_copy_when_second_is_damaged",
+       {},
        [](PluginImage& i) {
          BreakRegionTable(i, 2);
          i.PutInRegionTable(1, region_field::kEntryCount, 4294967295u);
        },
        "Entry count is: 4294967295 Entry count should be 2."},
-      {"region_entry_count_taken_from_second_copy_when_both_are_intact", {},
+      {"region_entry_count_taken_from_second_copy_when_both_are_intact",
+       {},
        [](PluginImage& i) {
          i.PutInRegionTable(1, region_field::kEntryCount, 7);
          i.PutInRegionTable(2, region_field::kEntryCount, 12);
        },
        "Entry count is: 12 Entry count should be 2."},
-      {"metadata_entry_first_and_bat_entry_second", {},
+      {"metadata_entry_first_and_bat_entry_second",
+       {},
        [](PluginImage& i) {
          for (int copy = 1; copy <= 2; ++copy) {
            const std::uint64_t table = i.layout().regionTable(copy);
@@ -239,18 +270,23 @@ std::vector<FailureCase> HeaderSectionCases() {
          }
        },
        "Bad BAT GUID."},
-      {"bat_guid_zero", {}, [](PluginImage& i) { i.PutInRegionTables(RegionEntry(0, region_entry_field::kGuid), Guid{}); },
+      {"bat_guid_zero",
+       {},
+       [](PluginImage& i) { i.PutInRegionTables(RegionEntry(0, region_entry_field::kGuid), Guid{}); },
        "Bad BAT GUID."},
-      {"bat_guid_before_metadata_guid", {},
+      {"bat_guid_before_metadata_guid",
+       {},
        [](PluginImage& i) {
          i.PutInRegionTables(RegionEntry(0, region_entry_field::kGuid), kFileParametersGuid);
          i.PutInRegionTables(RegionEntry(1, region_entry_field::kGuid), kFileParametersGuid);
        },
        "Bad BAT GUID."},
-      {"metadata_guid_of_the_bat", {},
+      {"metadata_guid_of_the_bat",
+       {},
        [](PluginImage& i) { i.PutInRegionTables(RegionEntry(1, region_entry_field::kGuid), kBatRegionGuid); },
        "Bad Metadata GUID."},
-      {"metadata_guid_last_byte_off", {},
+      {"metadata_guid_last_byte_off",
+       {},
        [](PluginImage& i) {
          Guid guid = kMetadataRegionGuid;
          guid.bytes[15] ^= 0x80;
@@ -267,44 +303,60 @@ const Guid kSomeOtherGuid = GuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0
 // Stage 2, in check order.
 std::vector<FailureCase> MetadataCases() {
   return {
-      {"table_signature", {}, [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kSignature, "metadatx"); },
+      {"table_signature",
+       {},
+       [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kSignature, "metadatx"); },
        "Not a valid metadata table header."},
-      {"table_signature_before_entry_count", {},
+      {"table_signature_before_entry_count",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataRegion(metadata_field::kSignature, "METADATA");
          i.PutInMetadataRegion(metadata_field::kEntryCount, 5);
        },
        "Not a valid metadata table header."},
-      {"entry_count_5", {}, [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 5); },
+      {"entry_count_5",
+       {},
+       [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 5); },
        "Entry count is: 5 Entry count should be 6."},
-      {"entry_count_7", {}, [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 7); },
+      {"entry_count_7",
+       {},
+       [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 7); },
        "Entry count is: 7 Entry count should be 6."},
-      {"entry_count_65535", {}, [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 65535); },
+      {"entry_count_65535",
+       {},
+       [](PluginImage& i) { i.PutInMetadataRegion(metadata_field::kEntryCount, 65535); },
        "Entry count is: 65535 Entry count should be 6."},
-      {"entry_count_before_plugin_item", {},
+      {"entry_count_before_plugin_item",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataRegion(metadata_field::kEntryCount, 7);
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kItemId), Guid{});
        },
        "Entry count is: 7 Entry count should be 6."},
-      {"plugin_item_missing", {},
+      {"plugin_item_missing",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kItemId), kSomeOtherGuid);
        },
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
-      {"plugin_item_guid_last_byte_off", {},
+      {"plugin_item_guid_last_byte_off",
+       {},
        [](PluginImage& i) {
          Guid guid = kPluginMetadataGuid;
          guid.bytes[15] ^= 0x01;
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kItemId), guid);
        },
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
-      {"plugin_item_in_the_fifth_entry", {}, [](PluginImage& i) { SwapMetadataEntries(i, kPage83DataItem, kPluginItem); },
+      {"plugin_item_in_the_fifth_entry",
+       {},
+       [](PluginImage& i) { SwapMetadataEntries(i, kPage83DataItem, kPluginItem); },
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
-      {"plugin_item_in_the_first_entry", {},
+      {"plugin_item_in_the_first_entry",
+       {},
        [](PluginImage& i) { SwapMetadataEntries(i, kFileParametersItem, kPluginItem); },
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
-      {"plugin_item_check_before_block_size", {},
+      {"plugin_item_check_before_block_size",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kItemId), Guid{});
          i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 1 * kMiB);
@@ -312,72 +364,90 @@ std::vector<FailureCase> MetadataCases() {
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
       // Items are taken by position: with the Virtual Disk Size item first,
       // its low 32 bits (1 GiB) are taken as the block size.
-      {"virtual_disk_size_item_listed_first", {},
+      {"virtual_disk_size_item_listed_first",
+       {},
        [](PluginImage& i) { SwapMetadataEntries(i, kFileParametersItem, kVirtualDiskSizeItem); },
        "BlockSize is: 1073741824 BlockSize should be 33554432"},
-      {"block_size_1_MiB", {},
+      {"block_size_1_MiB",
+       {},
        [](PluginImage& i) { i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 1 * kMiB); },
        "BlockSize is: 1048576 BlockSize should be 33554432"},
-      {"block_size_0", {},
+      {"block_size_0",
+       {},
        [](PluginImage& i) { i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 0); },
        "BlockSize is: 0 BlockSize should be 33554432"},
-      {"block_size_4294967295", {},
-       [](PluginImage& i) {
-         i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 4294967295u);
-       },
+      {"block_size_4294967295",
+       {},
+       [](PluginImage& i) { i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 4294967295u); },
        "BlockSize is: 4294967295 BlockSize should be 33554432"},
-      {"block_size_before_plugin_item_length", {},
+      {"block_size_before_plugin_item_length",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 64 * kMiB);
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0x1401);
        },
        "BlockSize is: 67108864 BlockSize should be 33554432"},
-      {"plugin_item_length_one_more", {},
+      {"plugin_item_length_one_more",
+       {},
        [](PluginImage& i) { i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0x1401); },
        "table_PLUGIN_VHDX_METADATA->Length is: 5121 PLUGIN_VHDX_METADATA->cbTotalMetaData 5120"},
-      {"cbTotalMetaData_larger_than_the_item_length", {},
+      {"cbTotalMetaData_larger_than_the_item_length",
+       {},
        [](PluginImage& i) { i.PutInPluginItem(plugin_field::kTotalMetaData, 0x1600); },
        "table_PLUGIN_VHDX_METADATA->Length is: 5120 PLUGIN_VHDX_METADATA->cbTotalMetaData 5632"},
-      {"plugin_item_length_before_nMbrGptSize", {},
+      {"plugin_item_length_before_nMbrGptSize",
+       {},
        [](PluginImage& i) {
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0);
          i.PutInPluginItem(plugin_field::kMbrGptSize, 0);
        },
        "table_PLUGIN_VHDX_METADATA->Length is: 0 PLUGIN_VHDX_METADATA->cbTotalMetaData 5120"},
-      {"nMbrGptSize_0", {}, [](PluginImage& i) { i.PutInPluginItem(plugin_field::kMbrGptSize, 0); },
+      {"nMbrGptSize_0",
+       {},
+       [](PluginImage& i) { i.PutInPluginItem(plugin_field::kMbrGptSize, 0); },
        "table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0"},
-      {"nMbrGptSize_before_trailer_offset", {},
+      {"nMbrGptSize_before_trailer_offset",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(plugin_field::kMbrGptSize, 0);
          i.PutInPluginItem(plugin_field::kGptTrailerLength, 0x4200);
        },
        "table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0"},
-      {"trailer_length_without_trailer_offset", {},
+      {"trailer_length_without_trailer_offset",
+       {},
        [](PluginImage& i) { i.PutInPluginItem(plugin_field::kGptTrailerLength, 0x4200); },
        "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0"},
-      {"negative_trailer_length_without_trailer_offset", {},
+      {"negative_trailer_length_without_trailer_offset",
+       {},
        [](PluginImage& i) { i.PutInPluginItem(plugin_field::kGptTrailerLength, std::int64_t{-1}); },
        "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0"},
-      {"trailer_offset_before_volume_records", {},
+      {"trailer_offset_before_volume_records",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(plugin_field::kGptTrailerLength, 0x4200);
          i.PutInVolume(0, volume_field::kMySize, 511);
        },
        "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0"},
-      {"first_volume_MySize_one_less", {}, [](PluginImage& i) { i.PutInVolume(0, volume_field::kMySize, 511); },
+      {"first_volume_MySize_one_less",
+       {},
+       [](PluginImage& i) { i.PutInVolume(0, volume_field::kMySize, 511); },
        "pTwbMetaData->MySize is: 511 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
-      {"second_volume_MySize_larger", {}, [](PluginImage& i) { i.PutInVolume(1, volume_field::kMySize, 1024); },
+      {"second_volume_MySize_larger",
+       {},
+       [](PluginImage& i) { i.PutInVolume(1, volume_field::kMySize, 1024); },
        "pTwbMetaData->MySize is: 1024 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
       // The totals would match: cbSize and cbTotalMetaData agree, only the
       // record's own size differs.
-      {"MySize_checked_even_when_the_totals_match", {},
+      {"MySize_checked_even_when_the_totals_match",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kSize), 511);
          i.PutInPluginItem(plugin_field::kTotalMetaData, 0x13FF);
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0x13FF);
        },
        "pTwbMetaData->MySize is: 512 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 511"},
-      {"MySize_before_the_total", {},
+      {"MySize_before_the_total",
+       {},
        [](PluginImage& i) {
          i.PutInVolume(1, volume_field::kMySize, 0);
          i.PutInPluginItem(plugin_field::kTotalMetaData, 0x1600);
@@ -385,20 +455,25 @@ std::vector<FailureCase> MetadataCases() {
        },
        "pTwbMetaData->MySize is: 0 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
       {"sixteenth_volume_MySize",
-       [](ImageDescription& d) { d.volumes.assign(16, Volume{512, 16 * kMiB, 0, 0, u"G:\\v.twb"}); },
+       [](ImageDescription& d) {
+         d.volumes.assign(16, Volume{512, 16 * kMiB, 0, 0, u"G:\\v.twb"});
+       },
        [](PluginImage& i) { i.PutInVolume(15, volume_field::kMySize, 513); },
        "pTwbMetaData->MySize is: 513 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
-      {"total_larger_than_the_volumes", {},
+      {"total_larger_than_the_volumes",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(plugin_field::kTotalMetaData, 0x1600);
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0x1600);
        },
        "table_PLUGIN_VHDX_METADATA->Length is: 5632 TotalPluginMetadataSize 5120"},
       // A zero cbSize ends the list: what follows it is not counted.
-      {"walk_stops_at_the_first_zero_cbSize", {},
+      {"walk_stops_at_the_first_zero_cbSize",
+       {},
        [](PluginImage& i) { i.PutInPluginItem(PluginEntry(1, plugin_entry_field::kSize), 0); },
        "table_PLUGIN_VHDX_METADATA->Length is: 5120 TotalPluginMetadataSize 4608"},
-      {"walk_stops_at_a_zero_first_cbSize", {},
+      {"walk_stops_at_a_zero_first_cbSize",
+       {},
        [](PluginImage& i) { i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kSize), 0); },
        "table_PLUGIN_VHDX_METADATA->Length is: 5120 TotalPluginMetadataSize 4096"},
       {"no_volumes_with_a_larger_total", [](ImageDescription& d) { d.volumes.clear(); },
@@ -408,7 +483,8 @@ std::vector<FailureCase> MetadataCases() {
        },
        "table_PLUGIN_VHDX_METADATA->Length is: 4608 TotalPluginMetadataSize 4096"},
       // 4096 + 0xFFFFF000 wraps to 0 in 32 bits.
-      {"total_wraps_in_32_bits", {},
+      {"total_wraps_in_32_bits",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(PluginEntry(1, plugin_entry_field::kSize), 0xFFFFEE00u);
          i.PutInVolume(1, volume_field::kMySize, 0xFFFFEE00u);
@@ -445,57 +521,93 @@ std::vector<FailureCase> MetadataBoundsCases() {
     };
   };
   return {
-      {"file_parameters_one_past", {}, itemOffset(kFileParametersItem, 2097149),
+      {"file_parameters_one_past",
+       {},
+       itemOffset(kFileParametersItem, 2097149),
        "table_FILE_PARAMETERS->Offset is: 2097149 Offset should be at most 2097148"},
-      {"file_parameters_wraps_32_bits", {}, itemOffset(kFileParametersItem, 0xFFFFFFFF),
+      {"file_parameters_wraps_32_bits",
+       {},
+       itemOffset(kFileParametersItem, 0xFFFFFFFF),
        "table_FILE_PARAMETERS->Offset is: 4294967295 Offset should be at most 2097148"},
-      {"file_parameters_after_the_plugin_item_check", {},
+      {"file_parameters_after_the_plugin_item_check",
+       {},
        [itemOffset](PluginImage& i) {
          itemOffset(kFileParametersItem, 0xFFFFFFFF)(i);
          i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kItemId), Guid{});
        },
        "Not a Tolvenar VHDX - the plugin metadata is missing."},
-      {"virtual_disk_size_one_past", {}, itemOffset(kVirtualDiskSizeItem, 2097145),
+      {"virtual_disk_size_one_past",
+       {},
+       itemOffset(kVirtualDiskSizeItem, 2097145),
        "table_VIRTUAL_DISK_SIZE->Offset is: 2097145 Offset should be at most 2097144"},
-      {"virtual_disk_size_wraps_32_bits", {}, itemOffset(kVirtualDiskSizeItem, 0xFFFFFFF8),
+      {"virtual_disk_size_wraps_32_bits",
+       {},
+       itemOffset(kVirtualDiskSizeItem, 0xFFFFFFF8),
        "table_VIRTUAL_DISK_SIZE->Offset is: 4294967288 Offset should be at most 2097144"},
-      {"virtual_disk_size_after_the_block_size_check", {},
+      {"virtual_disk_size_after_the_block_size_check",
+       {},
        [itemOffset](PluginImage& i) {
          itemOffset(kVirtualDiskSizeItem, 2097145)(i);
          i.PutInMetadataItem(kFileParametersItem, file_parameters_field::kBlockSize, 1 * kMiB);
        },
        "BlockSize is: 1048576 BlockSize should be 33554432"},
-      {"logical_sector_size_one_past", {}, itemOffset(kLogicalSectorSizeItem, 2097149),
+      {"logical_sector_size_one_past",
+       {},
+       itemOffset(kLogicalSectorSizeItem, 2097149),
        "table_LOGICAL_SECTOR_SIZE->Offset is: 2097149 Offset should be at most 2097148"},
-      {"logical_sector_size_wraps_32_bits", {}, itemOffset(kLogicalSectorSizeItem, 0xFFFFFFFE),
+      {"logical_sector_size_wraps_32_bits",
+       {},
+       itemOffset(kLogicalSectorSizeItem, 0xFFFFFFFE),
        "table_LOGICAL_SECTOR_SIZE->Offset is: 4294967294 Offset should be at most 2097148"},
-      {"physical_sector_size_one_past", {}, itemOffset(kPhysicalSectorSizeItem, 2097149),
+      {"physical_sector_size_one_past",
+       {},
+       itemOffset(kPhysicalSectorSizeItem, 2097149),
        "table_PHYSICAL_SECTOR_SIZE->Offset is: 2097149 Offset should be at most 2097148"},
-      {"physical_sector_size_wraps_32_bits", {}, itemOffset(kPhysicalSectorSizeItem, 0xFFFFFFFC),
+      {"physical_sector_size_wraps_32_bits",
+       {},
+       itemOffset(kPhysicalSectorSizeItem, 0xFFFFFFFC),
        "table_PHYSICAL_SECTOR_SIZE->Offset is: 4294967292 Offset should be at most 2097148"},
-      {"plugin_item_one_past", {}, itemOffset(kPluginItem, 2096977),
+      {"plugin_item_one_past",
+       {},
+       itemOffset(kPluginItem, 2096977),
        "table_PLUGIN_VHDX_METADATA->Offset is: 2096977 Offset should be at most 2096976"},
-      {"plugin_item_wraps_32_bits", {}, itemOffset(kPluginItem, 0xFFFFFFB0),
+      {"plugin_item_wraps_32_bits",
+       {},
+       itemOffset(kPluginItem, 0xFFFFFFB0),
        "table_PLUGIN_VHDX_METADATA->Offset is: 4294967216 Offset should be at most 2096976"},
-      {"volume_record_one_past", {}, volumeOffset(0, 1966015),
+      {"volume_record_one_past",
+       {},
+       volumeOffset(0, 1966015),
        "entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is: 1966015 Offset should be at most 1966014"},
-      {"volume_record_far_past", {}, volumeOffset(0, 0xFFFFFFFF),
+      {"volume_record_far_past",
+       {},
+       volumeOffset(0, 0xFFFFFFFF),
        "entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is: 4294967295 Offset should be at most 1966014"},
-      {"second_volume_record_past", {}, volumeOffset(1, 0x80000000),
+      {"second_volume_record_past",
+       {},
+       volumeOffset(1, 0x80000000),
        "entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is: 2147483648 Offset should be at most 1966014"},
-      {"first_volume_fails_before_the_second_is_located", {},
+      {"first_volume_fails_before_the_second_is_located",
+       {},
        [volumeOffset](PluginImage& i) {
          i.PutInVolume(0, volume_field::kMySize, 7);
          volumeOffset(1, 1966015)(i);
        },
        "pTwbMetaData->MySize is: 7 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
-      {"volume_record_in_the_last_66_bytes", {}, recordNearTheEnd(0, 512),
+      {"volume_record_in_the_last_66_bytes",
+       {},
+       recordNearTheEnd(0, 512),
        "pTwbMetaData->ImageFileList is not terminated inside the metadata region."},
-      {"volume_record_in_the_last_66_bytes_with_a_wrong_MySize", {}, recordNearTheEnd(0, 0),
+      {"volume_record_in_the_last_66_bytes_with_a_wrong_MySize",
+       {},
+       recordNearTheEnd(0, 0),
        "pTwbMetaData->MySize is: 0 entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is 512"},
-      {"image_file_list_runs_to_the_end", {}, recordNearTheEnd(40, 512),
+      {"image_file_list_runs_to_the_end",
+       {},
+       recordNearTheEnd(40, 512),
        "pTwbMetaData->ImageFileList is not terminated inside the metadata region."},
-      {"image_file_list_before_the_total", {},
+      {"image_file_list_before_the_total",
+       {},
        [recordNearTheEnd](PluginImage& i) {
          recordNearTheEnd(2, 512)(i);
          i.PutInPluginItem(plugin_field::kTotalMetaData, 0x1600);
@@ -547,9 +659,12 @@ std::vector<AcceptedCase> AcceptedCases() {
     };
   };
   return {
-      {"alternative_signature", {},
-       [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "vhdx.twb"); }, {}},
-      {"bytes_after_the_creator_terminator", {},
+      {"alternative_signature",
+       {},
+       [](PluginImage& i) { i.PutInFileIdentifier(file_identifier_field::kSignature, "vhdx.twb"); },
+       {}},
+      {"bytes_after_the_creator_terminator",
+       {},
        [](PluginImage& i) {
          i.PutBytes(8 + 80, Bytes(Utf16Bytes(u"anything at all, even without a terminator")));
          i.PutBytes(520, Bytes("and the reserved part of the file identifier"));
@@ -589,22 +704,22 @@ std::vector<AcceptedCase> AcceptedCases() {
          r.sequenceNumber = 0x8000000000000000;
          r.logVersion = 0;
        }},
-      {"header_not_chosen_is_not_looked_at", {},
+      {"header_not_chosen_is_not_looked_at",
+       {},
        [](PluginImage& i) {
          i.Put(i.layout().header(1), header_field::kSignature, "junk");
          BreakHeaderChecksum(i, 1);
        },
        {}},
-      {"bytes_after_the_checksummed_header", {}, [](PluginImage& i) { i.Put8(i.layout().header(2) + 4096, 0x77); },
-       {}},
+      {"bytes_after_the_checksummed_header", {}, [](PluginImage& i) { i.Put8(i.layout().header(2) + 4096, 0x77); }, {}},
       // The second copy does not match its checksum; the first copy's
       // region locations are the ones reported.
-      {"first_region_table_copy_used_when_the_second_is_damaged", {},
-       [](PluginImage& i) {
-         i.Put(i.layout().regionTable(2), RegionEntry(0, region_entry_field::kLength), 0x500000);
-       },
+      {"first_region_table_copy_used_when_the_second_is_damaged",
+       {},
+       [](PluginImage& i) { i.Put(i.layout().regionTable(2), RegionEntry(0, region_entry_field::kLength), 0x500000); },
        {}},
-      {"second_region_table_copy_used_when_both_are_intact", {},
+      {"second_region_table_copy_used_when_both_are_intact",
+       {},
        [](PluginImage& i) {
          i.PutInRegionTable(1, RegionEntry(0, region_entry_field::kLength), 0x200000);
          i.PutInRegionTable(1, RegionEntry(1, region_entry_field::kLength), 0x400000);
@@ -633,7 +748,8 @@ std::vector<AcceptedCase> AcceptedCases() {
        {}},
       // The first entry ends the list; the second entry's record is neither
       // counted nor reported.
-      {"entries_after_a_zero_cbSize_are_not_volumes", {},
+      {"entries_after_a_zero_cbSize_are_not_volumes",
+       {},
        [](PluginImage& i) {
          i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kSize), 0);
          i.PutInPluginItem(plugin_field::kTotalMetaData, 4096);
@@ -657,14 +773,22 @@ std::vector<AcceptedCase> AcceptedCases() {
          r.physicalSectorSize = 3;
          r.chunkRatio = 0;
        }},
-      {"file_parameters_in_the_last_4_bytes", {},
-       itemAtTheEnd(kFileParametersItem, 2097148, file_parameters_field::kBlockSize, 32 * kMiB), {}},
-      {"virtual_disk_size_in_the_last_8_bytes", {},
-       itemAtTheEnd(kVirtualDiskSizeItem, 2097144, virtual_disk_size_field::kVirtualDiskSize, 1 * kGiB), {}},
-      {"logical_sector_size_in_the_last_4_bytes", {},
-       itemAtTheEnd(kLogicalSectorSizeItem, 2097148, logical_sector_size_field::kLogicalSectorSize, 512), {}},
-      {"physical_sector_size_in_the_last_4_bytes", {},
-       itemAtTheEnd(kPhysicalSectorSizeItem, 2097148, physical_sector_size_field::kPhysicalSectorSize, 4096), {}},
+      {"file_parameters_in_the_last_4_bytes",
+       {},
+       itemAtTheEnd(kFileParametersItem, 2097148, file_parameters_field::kBlockSize, 32 * kMiB),
+       {}},
+      {"virtual_disk_size_in_the_last_8_bytes",
+       {},
+       itemAtTheEnd(kVirtualDiskSizeItem, 2097144, virtual_disk_size_field::kVirtualDiskSize, 1 * kGiB),
+       {}},
+      {"logical_sector_size_in_the_last_4_bytes",
+       {},
+       itemAtTheEnd(kLogicalSectorSizeItem, 2097148, logical_sector_size_field::kLogicalSectorSize, 512),
+       {}},
+      {"physical_sector_size_in_the_last_4_bytes",
+       {},
+       itemAtTheEnd(kPhysicalSectorSizeItem, 2097148, physical_sector_size_field::kPhysicalSectorSize, 4096),
+       {}},
       // The plugin header's 176 bytes end with the buffer; without volumes
       // nothing after them is read.
       {"plugin_item_in_the_last_176_bytes", [](ImageDescription& d) { d.volumes.clear(); },
@@ -677,7 +801,8 @@ std::vector<AcceptedCase> AcceptedCases() {
        [](ExpectedReport& r) { r.pluginOffset = 2096976; }},
       // A volume record whose text ends with a zero unit in the buffer's
       // last two bytes.
-      {"image_file_list_terminated_in_the_last_2_bytes", {},
+      {"image_file_list_terminated_in_the_last_2_bytes",
+       {},
        [](PluginImage& i) {
          const std::uint64_t record = kMetadataBufferSize - 66 - 22;
          i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kMetaDataOffset),
@@ -773,8 +898,7 @@ TEST(ContainerOpen, FileShorterThanTheHeaderSection) {
     image.WriteTo(path);
     std::filesystem::resize_file(path, length);
     const ToolRun run = RunTool({"-f", path});
-    EXPECT_EQ(run.out,
-              Corrupt("Attemped to read 1048576 bytes, but " + std::to_string(length) + " were read."))
+    EXPECT_EQ(run.out, Corrupt("Attemped to read 1048576 bytes, but " + std::to_string(length) + " were read."))
         << length;
     EXPECT_EQ(run.status, 0);
   }

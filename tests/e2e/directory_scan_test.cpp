@@ -281,8 +281,8 @@ TEST(DirectoryScan, FolderWhoseEntriesCannotBeExamined) {
   fs::permissions(dir, fs::perms::owner_read);
 
   const std::string why = " cannot be examined: " + SystemMessage(EACCES) + "\n";
-  const std::string expected = InListingOrder(dir, {{"a.vhdx", (dir / "a.vhdx").string() + why},
-                                                    {"b.vhdx", (dir / "b.vhdx").string() + why}});
+  const std::string expected =
+      InListingOrder(dir, {{"a.vhdx", (dir / "a.vhdx").string() + why}, {"b.vhdx", (dir / "b.vhdx").string() + why}});
   const ToolRun run = RunToolAsOrdinaryUser(scratch, {"-p", dir.string()});
   fs::permissions(dir, fs::perms::owner_all);
   EXPECT_EQ(run.out, expected);

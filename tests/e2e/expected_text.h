@@ -55,9 +55,7 @@ inline std::uint64_t Bits(std::int64_t value) { return static_cast<std::uint64_t
 
 // What the tool writes after a failed check: the check's line, then the
 // sequence's own line.
-inline std::string Corrupt(const std::string& line) {
-  return line + "\nException occurred: plugin VHDX is corrupt\n";
-}
+inline std::string Corrupt(const std::string& line) { return line + "\nException occurred: plugin VHDX is corrupt\n"; }
 
 // The line of a failed open of `path`, its status in `base`.
 inline std::string OpenFailed(Failure failure, const std::string& path, Base base = Base::kDecimal) {
@@ -257,8 +255,8 @@ inline ExpectedReport ReportOf(const testsupport::PluginImage& image, const std:
   const testsupport::Layout& l = image.layout();
   ExpectedReport r;
   r.path = path;
-  r.sequenceNumber = d.header1SequenceNumber > d.header2SequenceNumber ? d.header1SequenceNumber
-                                                                        : d.header2SequenceNumber;
+  r.sequenceNumber =
+      d.header1SequenceNumber > d.header2SequenceNumber ? d.header1SequenceNumber : d.header2SequenceNumber;
   r.version = d.version;
   r.logVersion = d.logVersion;
   r.logLength = d.logLength;

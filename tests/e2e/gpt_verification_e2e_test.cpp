@@ -155,7 +155,7 @@ std::vector<VerificationCase> Cases() {
          t.backupHeader.headerCrc32 = image.Get(at, gpt_header_field::kHeaderCrc32);
          t.backupHeader.partitionEntryArrayCrc32 = image.Get(at, gpt_header_field::kPartitionEntryArrayCrc32);
          t.verification.entryArrayCrc = CrossCheckFailed(kArrayCrcsDiffer, t.primaryHeader.partitionEntryArrayCrc32,
-                                                          t.backupHeader.partitionEntryArrayCrc32);
+                                                         t.backupHeader.partitionEntryArrayCrc32);
        }},
 
       {"a backup PartitionEntryArrayCRC32 that is wrong, the header checksum kept valid", noDescription,
@@ -211,9 +211,7 @@ std::vector<VerificationCase> Cases() {
        }},
 
       {"an all-zero trailer",
-       [](ImageDescription& d) {
-         d.trailerBytes = std::vector<std::byte>(GptTrailerLength(d.logicalSectorSize));
-       },
+       [](ImageDescription& d) { d.trailerBytes = std::vector<std::byte>(GptTrailerLength(d.logicalSectorSize)); },
        [](PluginImage&) {}, [](PartitionTablesText& t, const PluginImage&) { ExpectZeroTrailer(t); }},
 
       {"a trailer offset past the end of the file reads as zeros", noDescription,

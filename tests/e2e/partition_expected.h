@@ -172,10 +172,10 @@ inline std::string EntriesReport(const std::vector<EntryText>& entries) {
 // Verification report: the lines under each of the four headings.
 
 struct VerificationText {
-  std::string header;          // under "Verifying the EFI header"
-  std::string trailer;         // under "Verifying the EFI trailer"
-  std::string lbaEntries;      // under "Verifying the EFI LBA entries"
-  std::string entryArrayCrc;   // under "Verifying the PartitionEntryArrayCRC32"
+  std::string header;         // under "Verifying the EFI header"
+  std::string trailer;        // under "Verifying the EFI trailer"
+  std::string lbaEntries;     // under "Verifying the EFI LBA entries"
+  std::string entryArrayCrc;  // under "Verifying the PartitionEntryArrayCRC32"
 };
 
 inline std::string Verification(const VerificationText& v) {
@@ -231,17 +231,16 @@ struct PartitionTablesText {
   // The size lines, the MBR, the primary GPT, the backup GPT and the verification.
   std::string Render() const {
     return SizeLines(areaSize, trailerLength, trailerOffset) + MbrReport(diskSignature, mbr) + "\n" +
-           "GPT EFI Header and partition entries\n" + EfiHeaderReport(primaryHeader) +
-           EntriesReport(primaryEntries) + "\n" + "GPT trailer partition entries and EFI Header\n" +
-           EntriesReport(backupEntries) + EfiHeaderReport(backupHeader) + Verification(verification);
+           "GPT EFI Header and partition entries\n" + EfiHeaderReport(primaryHeader) + EntriesReport(primaryEntries) +
+           "\n" + "GPT trailer partition entries and EFI Header\n" + EntriesReport(backupEntries) +
+           EfiHeaderReport(backupHeader) + Verification(verification);
   }
 
   // Up to the point where the trailer is read: the size lines and the reports
   // of the partition-table area.
   std::string RenderPartitionTableArea() const {
     return SizeLines(areaSize, trailerLength, trailerOffset) + MbrReport(diskSignature, mbr) + "\n" +
-           "GPT EFI Header and partition entries\n" + EfiHeaderReport(primaryHeader) +
-           EntriesReport(primaryEntries);
+           "GPT EFI Header and partition entries\n" + EfiHeaderReport(primaryHeader) + EntriesReport(primaryEntries);
   }
 };
 

@@ -42,11 +42,23 @@ TEST(PartitionTables, WholeOutputOfTheSampleImageAtBothSectorSizes) {
     std::vector<EntryText> entries;
   };
   const SampleCase cases[] = {
-      {512, 0x4400, 0x4200, 0x1fffff, 0x22, 0x1fffde, 0x1fffdf,
+      {512,
+       0x4400,
+       0x4200,
+       0x1fffff,
+       0x22,
+       0x1fffde,
+       0x1fffdf,
        {{"EFI system partition", 0x800, 0x327ff, 0x1, "EFI system partition"},
         {"Microsoft reserved partition", 0x32800, 0x3a7ff, 0, "Microsoft reserved partition"},
         {"Data partition", 0x3a800, 0x1ff7ff, 0, "Basic data partition"}}},
-      {4096, 0x6000, 0x5000, 0x3ffff, 0x6, 0x3fffa, 0x3fffb,
+      {4096,
+       0x6000,
+       0x5000,
+       0x3ffff,
+       0x6,
+       0x3fffa,
+       0x3fffb,
        {{"EFI system partition", 0x100, 0x64ff, 0x1, "EFI system partition"},
         {"Microsoft reserved partition", 0x6500, 0x74ff, 0, "Microsoft reserved partition"},
         {"Data partition", 0x7500, 0x3feff, 0, "Basic data partition"}}},
@@ -92,8 +104,8 @@ TEST(PartitionTables, WholeOutputOfTheSampleImageAtBothSectorSizes) {
         ContainerReport(ReportOf(image, scratch / "sample.vhdx")) + "GPT Header size:    " + Hex(c.areaSize) + "\n" +
         "GPT Trailer size:   " + Hex(c.trailerLength) + "\n" + "GPT Trailer offset: 0x100000\n" +
         MbrReport(0, {protective, {}, {}, {}}) + "\n" + "GPT EFI Header and partition entries\n" +
-        EfiHeaderReport(primary) + EntriesReport(c.entries) + "\n" +
-        "GPT trailer partition entries and EFI Header\n" + EntriesReport(c.entries) + EfiHeaderReport(backup) +
+        EfiHeaderReport(primary) + EntriesReport(c.entries) + "\n" + "GPT trailer partition entries and EFI Header\n" +
+        EntriesReport(c.entries) + EfiHeaderReport(backup) +
         "\nVerifying the EFI header\n"
         "\nVerifying the EFI trailer\n"
         "\nVerifying the EFI LBA entries\n"
@@ -156,42 +168,60 @@ TEST(PartitionTables, PartitionTypesAndTheNameCheck) {
   };
   const std::vector<NameCase> cases = {
       {kBasicDataPartitionType, u"Basic data partition", 0, {"Data partition", 0, 0, 0, "Basic data partition", false}},
-      {kBasicDataPartitionType, u"Basic data partition 2", 0,
+      {kBasicDataPartitionType,
+       u"Basic data partition 2",
+       0,
        {"Data partition", 0, 0, 0, "Basic data partition 2", false}},
       {kBasicDataPartitionType, u"Basic Data partition", 0, {"Data partition", 0, 0, 0, "Basic Data partition", true}},
       {kBasicDataPartitionType, u"Basic data", 0, {"Data partition", 0, 0, 0, "Basic data", true}},
       {kBasicDataPartitionType, u"", 0, {"Data partition", 0, 0, 0, "", true}},
       {kEfiSystemPartitionType, u"", 0, {"EFI system partition", 0, 0, 0, "", true}},
-      {kEfiSystemPartitionType, u"EFI system partition", 0x1,
+      {kEfiSystemPartitionType,
+       u"EFI system partition",
+       0x1,
        {"EFI system partition", 0, 0, 0x1, "EFI system partition", false}},
-      {kEfiSystemPartitionType, u"EFI System Partition", 0,
+      {kEfiSystemPartitionType,
+       u"EFI System Partition",
+       0,
        {"EFI system partition", 0, 0, 0, "EFI System Partition", true}},
-      {kMicrosoftReservedPartitionType, u"Microsoft reserved partition", 0x8000000000000001,
+      {kMicrosoftReservedPartitionType,
+       u"Microsoft reserved partition",
+       0x8000000000000001,
        {"Microsoft reserved partition", 0, 0, 0x8000000000000001, "Microsoft reserved partition", false}},
-      {kMicrosoftReservedPartitionType, u"Microsoft reserved", 0,
+      {kMicrosoftReservedPartitionType,
+       u"Microsoft reserved",
+       0,
        {"Microsoft reserved partition", 0, 0, 0, "Microsoft reserved", true}},
       // 36 code units and no terminator: the name ends where the entry does,
       // and the next entry's type GUID is not part of it.
-      {kBasicDataPartitionType, u"Basic data partition 0123456789ABCDE", 0,
+      {kBasicDataPartitionType,
+       u"Basic data partition 0123456789ABCDE",
+       0,
        {"Data partition", 0, 0, 0, "Basic data partition 0123456789ABCDE", false}},
-      {kEfiSystemPartitionType, u"EFI system partitions, thirty-six...", 0,
+      {kEfiSystemPartitionType,
+       u"EFI system partitions, thirty-six...",
+       0,
        {"EFI system partition", 0, 0, 0, "EFI system partitions, thirty-six...", false}},
       {linuxFilesystem, u"", 0, {"Unknown partition type", 0, 0, 0, "", false}},
       {Guid{}, u"odd ~ name", 0, {"Unknown partition type", 0, 0, 0, "odd ~ name", false}},
       {basicDataLastByteChanged, u"Basic data", 0, {"Unknown partition type", 0, 0, 0, "Basic data", false}},
       {basicDataWrongByteOrder, u"x", 0, {"Unknown partition type", 0, 0, 0, "x", false}},
       {linuxFilesystem, u"Caf\u00e9 \u4e2d\u6587", 0, {"Unknown partition type", 0, 0, 0, "Caf\xe9 ??", false}},
-      {kBasicDataPartitionType, u"Basic data partition \u4e2d", 0,
+      {kBasicDataPartitionType,
+       u"Basic data partition \u4e2d",
+       0,
        {"Data partition", 0, 0, 0, "Basic data partition ?", false}},
-      {kEfiSystemPartitionType, u"EFI system partitio\u0100", 0,
+      {kEfiSystemPartitionType,
+       u"EFI system partitio\u0100",
+       0,
        {"EFI system partition", 0, 0, 0, "EFI system partitio?", true}},
   };
   std::vector<GptPartition> partitions;
   std::vector<EntryText> entries;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const std::uint64_t first = 2048 + 8 * i;
-    partitions.push_back({cases[i].type, UniqueGuid(static_cast<int>(i)), first, first + 7, cases[i].attributes,
-                          cases[i].name});
+    partitions.push_back(
+        {cases[i].type, UniqueGuid(static_cast<int>(i)), first, first + 7, cases[i].attributes, cases[i].name});
     EntryText e = cases[i].printed;
     e.firstLba = first;
     e.lastLba = first + 7;
@@ -225,8 +255,9 @@ TEST(PartitionTables, AZeroUniqueGuidEndsTheWalk) {
     std::size_t printed;  // how many of the written entries are printed
   };
   const WalkCase cases[] = {
-      {"a zero entry between used ones", {entry(0, UniqueGuid(0)), entry(1, UniqueGuid(1)), entry(2, Guid{}),
-                                          entry(3, UniqueGuid(3))}, 2},
+      {"a zero entry between used ones",
+       {entry(0, UniqueGuid(0)), entry(1, UniqueGuid(1)), entry(2, Guid{}), entry(3, UniqueGuid(3))},
+       2},
       {"a zero first entry", {entry(0, Guid{}), entry(1, UniqueGuid(1))}, 0},
   };
   for (const WalkCase& c : cases) {
@@ -260,7 +291,8 @@ TEST(PartitionTables, OneHundredTwentyEightEntriesAndNothingBeyond) {
   const Layout& L = image.layout();
   SetPartitionAreaSize(image, static_cast<std::int64_t>(L.partitionAreaSize + 512));
   const auto firstEntry = image.View(L.primaryGptEntries, kGptEntrySize);
-  image.PutBytes(L.primaryGptEntries + kGptEntryArraySize, std::vector<std::byte>(firstEntry.begin(), firstEntry.end()));
+  image.PutBytes(L.primaryGptEntries + kGptEntryArraySize,
+                 std::vector<std::byte>(firstEntry.begin(), firstEntry.end()));
   ScratchDirectory scratch;
   const ToolRun run = InspectImage(image, scratch);
 
@@ -317,8 +349,7 @@ TEST(PartitionTables, SizesThatCannotHoldThePartitionTablesEndTheImage) {
     ScratchDirectory scratch;
     const ToolRun run = InspectImage(image, scratch);
     EXPECT_EQ(AfterContainerReport(run.out),
-              SizeLines(static_cast<std::uint64_t>(c.areaSize), static_cast<std::uint64_t>(c.trailerLength),
-                        0x100000) +
+              SizeLines(static_cast<std::uint64_t>(c.areaSize), static_cast<std::uint64_t>(c.trailerLength), 0x100000) +
                   Corrupt(c.line));
     EXPECT_EQ(run.out.rfind("Parsing " + (scratch / "image.vhdx") + "\n", 0), 0u) << run.out;
     EXPECT_EQ(run.status, 0);
@@ -388,9 +419,8 @@ TEST(PartitionTables, ADataAreaPositionOutOfRangeEndsTheImage) {
     const ToolRun run = InspectImage(image, scratch);
     // The partition-table area is read and printed before the trailer is.
     const PartitionTablesText expected = ExpectedTablesOf(image, StandardPartitions(512, kGiB));
-    EXPECT_EQ(AfterContainerReport(run.out),
-              expected.RenderPartitionTableArea() +
-                  Corrupt(PositionFailed(scratch / "image.vhdx", Base::kHexWithPrefix)));
+    EXPECT_EQ(AfterContainerReport(run.out), expected.RenderPartitionTableArea() +
+                                                 Corrupt(PositionFailed(scratch / "image.vhdx", Base::kHexWithPrefix)));
     EXPECT_EQ(run.status, 0);
   }
 }

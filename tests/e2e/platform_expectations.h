@@ -22,13 +22,13 @@ namespace e2e {
 // "CreateFile failed with status N" and "SetFilePointerEx failed with status
 // N" is the system's own code: errno on Linux, GetLastError() on Windows.
 enum class Failure {
-  kNoSuchFile,        // ENOENT 2; ERROR_FILE_NOT_FOUND 2
-  kNoSuchFolder,      // a folder on the way is missing: ENOENT 2; ERROR_PATH_NOT_FOUND 3
-  kFolder,            // the path names a folder: EISDIR 21; CreateFile opens no folder without
-                      // FILE_FLAG_BACKUP_SEMANTICS: ERROR_ACCESS_DENIED 5
-  kDevice,            // a character device (DevicePath()): the program refuses what is not a regular
-                      // file with EINVAL 22; with ERROR_ACCESS_DENIED 5 what is not a disk file
-  kInvalidPosition,   // a file position of 2^63 or beyond: EINVAL 22; ERROR_NEGATIVE_SEEK 131
+  kNoSuchFile,       // ENOENT 2; ERROR_FILE_NOT_FOUND 2
+  kNoSuchFolder,     // a folder on the way is missing: ENOENT 2; ERROR_PATH_NOT_FOUND 3
+  kFolder,           // the path names a folder: EISDIR 21; CreateFile opens no folder without
+                     // FILE_FLAG_BACKUP_SEMANTICS: ERROR_ACCESS_DENIED 5
+  kDevice,           // a character device (DevicePath()): the program refuses what is not a regular
+                     // file with EINVAL 22; with ERROR_ACCESS_DENIED 5 what is not a disk file
+  kInvalidPosition,  // a file position of 2^63 or beyond: EINVAL 22; ERROR_NEGATIVE_SEEK 131
 };
 
 // The status the program under test reports for `failure`.

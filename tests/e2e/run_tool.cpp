@@ -40,7 +40,8 @@ std::string WithLineFeedEnds(const std::string& text, const char* stream) {
   }
   if (bareLineFeeds != 0) {
     ADD_FAILURE() << bareLineFeeds << " of " << line << " lines of the Windows program's " << stream
-                  << " end with LF alone, not CR LF; the first is line " << firstBare << ":\n" << text;
+                  << " end with LF alone, not CR LF; the first is line " << firstBare << ":\n"
+                  << text;
   }
   return lf;
 }

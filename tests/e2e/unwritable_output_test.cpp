@@ -51,11 +51,23 @@ struct Invocation {
   std::vector<std::string> (*arguments)(const ScratchDirectory& scratch);
 };
 const Invocation kInvocations[] = {
-    {"one image", [](const ScratchDirectory& s) { return std::vector<std::string>{"-f", s / "images/a.vhdx"}; }},
-    {"a missing image", [](const ScratchDirectory& s) { return std::vector<std::string>{"-f", s / "missing.vhdx"}; }},
-    {"a folder", [](const ScratchDirectory& s) { return std::vector<std::string>{"-p", s / "images"}; }},
+    {"one image",
+     [](const ScratchDirectory& s) {
+       return std::vector<std::string>{"-f", s / "images/a.vhdx"};
+     }},
+    {"a missing image",
+     [](const ScratchDirectory& s) {
+       return std::vector<std::string>{"-f", s / "missing.vhdx"};
+     }},
+    {"a folder",
+     [](const ScratchDirectory& s) {
+       return std::vector<std::string>{"-p", s / "images"};
+     }},
     {"help", [](const ScratchDirectory&) { return std::vector<std::string>{"-h"}; }},
-    {"no path", [](const ScratchDirectory&) { return std::vector<std::string>{"-f", ""}; }},
+    {"no path",
+     [](const ScratchDirectory&) {
+       return std::vector<std::string>{"-f", ""};
+     }},
 };
 
 // The folder "images" with three sound images, a.vhdx, b.vhdx and c.vhdx.

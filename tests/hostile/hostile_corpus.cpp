@@ -152,7 +152,8 @@ void Symlink(const std::string& target, const fs::path& path) { fs::create_symli
 void BindSocket(const fs::path& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (path.string().size() >= sizeof address.sun_path) throw std::runtime_error("socket path too long: " + path.string());
+  if (path.string().size() >= sizeof address.sun_path)
+    throw std::runtime_error("socket path too long: " + path.string());
   std::memcpy(address.sun_path, path.c_str(), path.string().size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
@@ -189,10 +190,10 @@ std::vector<Entry> MakeCorpus() {
   add("truncated-at-the-data-area", Cut([](const Layout& l) { return l.dataArea; }),
       TablesOfZeros({"GPT Header size:    0x4400\n", "\tDiskSignature:  0\n"}));
   {
-    Expected e = Accepted({"GPT EFI Header and partition entries\n\nEFI Header \n\n\tSignature:                  EFI PART\n",
-                           "\tGPT Partition Entry 1\n",
-                           "Verifying the EFI header\n\tPartitionEntryArrayCRC32 is invalid.  \n",
-                           ZeroHeaderChecks("\nVerifying the EFI trailer")});
+    Expected e =
+        Accepted({"GPT EFI Header and partition entries\n\nEFI Header \n\n\tSignature:                  EFI PART\n",
+                  "\tGPT Partition Entry 1\n", "Verifying the EFI header\n\tPartitionEntryArrayCRC32 is invalid.  \n",
+                  ZeroHeaderChecks("\nVerifying the EFI trailer")});
     e.absent = {"\tGPT Partition Entry 2\n"};
     add("truncated-after-the-first-partition-entry",
         Cut([](const Layout& l) { return l.primaryGptEntries + kGptEntrySize; }), e);
@@ -215,8 +216,7 @@ std::vector<Entry> MakeCorpus() {
   add("plugin-item-offset-wraps-32-bits", Image(itemOffset(kPluginItem, 0xFFFFFFA0)),
       Fails("table_PLUGIN_VHDX_METADATA->Offset is: 4294967200 Offset should be at most 2096976"));
   // The four standard items in the last bytes of the buffer are read there.
-  add("standard-items-in-the-last-bytes-of-the-buffer",
-      Image([](PluginImage& i) {
+  add("standard-items-in-the-last-bytes-of-the-buffer", Image([](PluginImage& i) {
         const std::uint64_t region = i.layout().metadataRegion;
         const struct {
           int item;
@@ -241,17 +241,15 @@ std::vector<Entry> MakeCorpus() {
                kGptsAgree));
   // The plugin header in the last 176 bytes is read there: zeros, so the
   // virtual size warning (hexadecimal, no prefix) and then the length check.
-  add("plugin-item-in-the-last-176-bytes", Image(itemOffset(kPluginItem, 2096976)),
-      [] {
-        Expected e;
-        e.whole =
-            "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 40000000 PLUGIN_VHDX_METADATA->nVirtualDiskSize 0\n"
-            "table_PLUGIN_VHDX_METADATA->Length is: 1400 PLUGIN_VHDX_METADATA->cbTotalMetaData 0\n" +
-            std::string(kException);
-        return e;
-      }());
-  add("plugin-item-length-4-GiB",
-      Image([](PluginImage& i) {
+  add("plugin-item-in-the-last-176-bytes", Image(itemOffset(kPluginItem, 2096976)), [] {
+    Expected e;
+    e.whole =
+        "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 40000000 PLUGIN_VHDX_METADATA->nVirtualDiskSize 0\n"
+        "table_PLUGIN_VHDX_METADATA->Length is: 1400 PLUGIN_VHDX_METADATA->cbTotalMetaData 0\n" +
+        std::string(kException);
+    return e;
+  }());
+  add("plugin-item-length-4-GiB", Image([](PluginImage& i) {
         i.PutInMetadataRegion(MetadataEntry(kPluginItem, metadata_entry_field::kLength), 0xFFFFFFFFu);
         i.PutInPluginItem(plugin_field::kTotalMetaData, 0xFFFFFFFFu);
       }),
@@ -290,14 +288,12 @@ std::vector<Entry> MakeCorpus() {
                 "\t\tMySize:           0x200\n\t\tnVolumeSize:      0\n\t\tcbPassword:       0\n"
                 "\t\tcbPasswordOffset: 0\n\t\tcbImageFileList:  0\n"},
                kGptsAgree));
-  add("volume-record-offset-wraps-32-bits",
-      Image([](PluginImage& i) {
+  add("volume-record-offset-wraps-32-bits", Image([](PluginImage& i) {
         i.PutInPluginItem(PluginEntry(0, plugin_entry_field::kMetaDataOffset), 0xFFFFFFFFu);
       }),
       Fails("entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is: 4294967295 Offset should be at most "
             "1966014"));
-  add("image-file-list-without-terminator",
-      Image([](PluginImage& i) {
+  add("image-file-list-without-terminator", Image([](PluginImage& i) {
         const std::uint64_t list = i.layout().volumeRecords[0] + volume_field::kImageFileListOffset;
         const std::uint64_t end = i.layout().metadataRegion + kMetadataBuffer;
         i.PutBytes(list, std::vector<std::byte>(end - list, std::byte{'A'}));
@@ -320,15 +316,16 @@ std::vector<Entry> MakeCorpus() {
   };
   const std::string seekFailed = e2e::PositionFailed("{path}", e2e::Base::kHexWithPrefix);
   add("bat-offset-plus-length-wraps-64-bits", Image(batRegion(0xFFFFFFFFFFFFF000u, 0x100000)),
-      FailsAfterReport(seekFailed, {"BATOffset:        0xfffffffffffff000\n",
-                                    "GPT Trailer offset: 0x100000\nSetFilePointerEx"}));
+      FailsAfterReport(seekFailed,
+                       {"BATOffset:        0xfffffffffffff000\n", "GPT Trailer offset: 0x100000\nSetFilePointerEx"}));
   add("bat-length-4-GiB-puts-the-data-area-past-the-end", Image(batRegion(0x300000, 0xFFFFFFFFu)),
       TablesOfZeros({"BATLength:        0xffffffff\n"}));
   const auto trailerOffset = [](std::int64_t offset) -> Damage {
     return [=](PluginImage& i) { i.PutInPluginItem(plugin_field::kGptTrailerDiskOffset, offset); };
   };
   add("trailer-offset-negative-wraps-64-bits", Image(trailerOffset(-1)),
-      FailsAfterReport(seekFailed, {"GPT Trailer offset: 0xffffffffffffffff\n", "GPT EFI Header and partition entries\n"}));
+      FailsAfterReport(seekFailed,
+                       {"GPT Trailer offset: 0xffffffffffffffff\n", "GPT EFI Header and partition entries\n"}));
   add("trailer-offset-most-negative", Image(trailerOffset(kInt64Min)),
       FailsAfterReport(seekFailed, {"GPT Trailer offset: 0x8000000000000000\n"}));
   add("trailer-offset-2-63-minus-1", Image(trailerOffset(kInt64Max)),
@@ -368,8 +365,7 @@ std::vector<Entry> MakeCorpus() {
     // (nVirtualDiskSize follows, so that there is no virtual size warning.)
     Expected e = Accepted({"GPT Header size:    0x4000000\nGPT Trailer size:   0x4000000\n"}, kGptsAgree);
     e.partitionBuffers = 2 * 64 * kMiB;
-    add("partition-area-and-trailer-64-MiB-each",
-        Image([areaSize, trailerLength](PluginImage& i) {
+    add("partition-area-and-trailer-64-MiB-each", Image([areaSize, trailerLength](PluginImage& i) {
           areaSize(64 * kMiB)(i);
           trailerLength(64 * kMiB)(i);
           i.PutInPluginItem(plugin_field::kVirtualDiskSize, kGiB - 64 * kMiB);
@@ -385,24 +381,30 @@ std::vector<Entry> MakeCorpus() {
       Fails("Not a valid metadata table header."));
   add("metadata-region-at-2-63", Image(metadataOffset(0x8000000000000000u)),
       Fails(e2e::PositionFailed("{path}", e2e::Base::kDecimal)));
-  add("metadata-region-at-3-GiB-in-a-sparse-file",
-      [](const fs::path& path) { MoveMetadataRegion(path, 3 * kGiB); },
+  add(
+      "metadata-region-at-3-GiB-in-a-sparse-file", [](const fs::path& path) { MoveMetadataRegion(path, 3 * kGiB); },
       Accepted({"MetadataOffset:   0xc0000000\n", "=========== Volume 2\n"}, kGptsAgree));
 
   // Paths that are not image files.
-  add("fifo", [](const fs::path& path) {
-    if (::mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + path.string());
-  }, Fails("CreateFile failed with status 22 for file: {path}"));
-  add("socket", [](const fs::path& path) { BindSocket(path); },
+  add(
+      "fifo",
+      [](const fs::path& path) {
+        if (::mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + path.string());
+      },
+      Fails("CreateFile failed with status 22 for file: {path}"));
+  add(
+      "socket", [](const fs::path& path) { BindSocket(path); },
       Fails("CreateFile failed with status 6 for file: {path}"));
-  add("dev-zero-through-a-symlink", [](const fs::path& path) { Symlink("/dev/zero", path); },
+  add(
+      "dev-zero-through-a-symlink", [](const fs::path& path) { Symlink("/dev/zero", path); },
       Fails("CreateFile failed with status 22 for file: {path}"));
   {
     // A directory named like an image, with an image inside it that a
     // directory scan must not reach.
     Expected e = Fails(e2e::OpenFailed(e2e::Failure::kFolder, "{path}"));
     e.skippedByDirectoryScan = true;
-    add("directory",
+    add(
+        "directory",
         [](const fs::path& path) {
           fs::create_directory(path);
           PluginImage::Build(ImageDescription{}).WriteTo((path / "inner.vhdx").string());
@@ -412,9 +414,11 @@ std::vector<Entry> MakeCorpus() {
   {
     Expected e = Fails("CreateFile failed with status 40 for file: {path}");
     e.directoryScanLine = "{path} cannot be examined: Too many levels of symbolic links\n";
-    add("symlink-loop", [](const fs::path& path) { Symlink(path.filename().string(), path); }, e);
+    add(
+        "symlink-loop", [](const fs::path& path) { Symlink(path.filename().string(), path); }, e);
   }
-  add("dangling-symlink", [](const fs::path& path) { Symlink("no-such-image", path); },
+  add(
+      "dangling-symlink", [](const fs::path& path) { Symlink("no-such-image", path); },
       Fails("CreateFile failed with status 2 for file: {path}"));
   return corpus;
 }
@@ -436,7 +440,8 @@ void WriteCorpus(const fs::path& directory) {
 
 std::string WithPath(std::string text, const std::string& path) {
   static const std::string placeholder = "{path}";
-  for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + path.size())) {
+  for (std::size_t at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + path.size())) {
     text.replace(at, placeholder.size(), path);
   }
   return text;

@@ -40,7 +40,7 @@ struct Expected {
 };
 
 struct Entry {
-  std::string name;  // the file name in the corpus directory, "<what>.vhdx"
+  std::string name;                                         // the file name in the corpus directory, "<what>.vhdx"
   std::function<void(const std::filesystem::path&)> write;  // creates the entry at the path
   Expected expected;
 };

@@ -16,9 +16,9 @@
 #include "hostile_corpus.h"
 #include "tests/e2e/platform_expectations.h"
 #include "tests/e2e/run_tool.h"
+#include "testsupport/plugin_image.h"
 #include "testsupport/program_run.h"
 #include "testsupport/scratch_directory.h"
-#include "testsupport/plugin_image.h"
 
 namespace hostile {
 namespace {
@@ -69,7 +69,9 @@ void ExpectDiagnosticAndReportLines(const std::string& out, const Expected& expe
     body.resize(out.size() - std::min(out.size(), ending.size()));
   }
   if (!expected.tail.empty()) {
-    EXPECT_TRUE(EndsWith(body, expected.tail)) << "expected the output to end with\n" << expected.tail << "but it is\n" << out;
+    EXPECT_TRUE(EndsWith(body, expected.tail)) << "expected the output to end with\n"
+                                               << expected.tail << "but it is\n"
+                                               << out;
   }
   std::size_t from = 0;
   for (const std::string& text : expected.contains) {
@@ -117,15 +119,16 @@ TEST_P(HostileEntry, EndsCleanlyWithItsDiagnosticAndBoundedMemory) {
   ExpectCleanEnd(run, kSecondsPerImage);
   ExpectDiagnosticAndReportLines(run.out, entry.expected, path);
   if (!Sanitized()) {
-    const long bound = BaselinePeakKiB() + kWorkingBuffersKiB +
-                       static_cast<long>(entry.expected.partitionBuffers / 1024) + kSlackKiB;
+    const long bound =
+        BaselinePeakKiB() + kWorkingBuffersKiB + static_cast<long>(entry.expected.partitionBuffers / 1024) + kSlackKiB;
     EXPECT_LE(run.peakKiB, bound) << "baseline " << BaselinePeakKiB() << " KiB";
   }
 }
 
 std::string TestName(const testing::TestParamInfo<Entry>& info) {
   std::string name = info.param.name.substr(0, info.param.name.size() - std::string(".vhdx").size());
-  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
   return name;
 }
 

@@ -46,8 +46,8 @@ struct PathState {
 };
 
 std::ostream& operator<<(std::ostream& out, const PathState& s) {
-  return out << s.kind << " size " << s.size << " mtime " << s.mtimeNs << " ctime " << s.ctimeNs << " hash "
-             << std::hex << s.contentHash << std::dec;
+  return out << s.kind << " size " << s.size << " mtime " << s.mtimeNs << " ctime " << s.ctimeNs << " hash " << std::hex
+             << s.contentHash << std::dec;
 }
 
 std::int64_t Nanoseconds(const timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
@@ -172,16 +172,16 @@ long Result(const Call& call) {
 }
 
 bool Writes(const std::string& name) {
-  static const std::set<std::string> writes{"write", "pwrite64", "writev", "pwritev", "pwritev2", "ftruncate",
-                                            "fallocate", "sendfile", "copy_file_range", "splice"};
+  static const std::set<std::string> writes{"write",     "pwrite64",  "writev",   "pwritev",         "pwritev2",
+                                            "ftruncate", "fallocate", "sendfile", "copy_file_range", "splice"};
   return writes.contains(name);
 }
 
 // Calls on a path that only look at it.
 bool LooksOnly(const std::string& name) {
-  static const std::set<std::string> looks{"stat",      "lstat",      "newfstatat", "statx",   "fstatat64",
-                                           "access",    "faccessat",  "faccessat2", "readlink", "readlinkat",
-                                           "getxattr",  "lgetxattr",  "listxattr",  "llistxattr", "statfs"};
+  static const std::set<std::string> looks{"stat",     "lstat",     "newfstatat", "statx",      "fstatat64",
+                                           "access",   "faccessat", "faccessat2", "readlink",   "readlinkat",
+                                           "getxattr", "lgetxattr", "listxattr",  "llistxattr", "statfs"};
   return looks.contains(name);
 }
 #endif  // HOSTILE_STRACE_PATH
@@ -202,7 +202,14 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
   for (const auto& arguments : Runs(directory)) {
     const std::string trace = scratch / ("trace-" + std::to_string(run++));
     std::vector<std::string> argv{
-        HOSTILE_STRACE_PATH, "-f", "-qq", "-s", "4096", "-o", trace, "-e",
+        HOSTILE_STRACE_PATH,
+        "-f",
+        "-qq",
+        "-s",
+        "4096",
+        "-o",
+        trace,
+        "-e",
         "trace=%file,close,dup,dup2,dup3,fcntl,write,pwrite64,writev,pwritev,pwritev2,ftruncate,fallocate"};
     const std::vector<std::string> tool = e2e::ToolCommand();
     argv.insert(argv.end(), tool.begin(), tool.end());
@@ -250,8 +257,8 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
           opened.insert(path);
         }
       } else {
-        EXPECT_TRUE(LooksOnly(call.name)) << "a call that may change " << path << ": " << call.name << "("
-                                          << call.arguments;
+        EXPECT_TRUE(LooksOnly(call.name))
+            << "a call that may change " << path << ": " << call.name << "(" << call.arguments;
       }
     }
   }

@@ -46,12 +46,11 @@ TEST(PrintEfiHeader, ValidHeader) {
 
 TEST(PrintEfiHeader, AllZeroHeaderPrintsEmptySignatureAndBareZeros) {
   std::string expected = "\nEFI Header \n\n\tSignature:                  \n";
-  for (const char* label : {"Revision:                   ", "HeaderSize:                 ",
-                            "HeaderCRC32:                ", "MyLBA:                      ",
-                            "AlternateLBA:               ", "FirstUsableLBA:             ",
-                            "LastUsableLBA:              ", "PartitionEntryLBA:          ",
-                            "NumberOfPartitionEntries:   ", "SizeOfPartitionEntry:       ",
-                            "PartitionEntryArrayCRC32:   "}) {
+  for (const char* label :
+       {"Revision:                   ", "HeaderSize:                 ", "HeaderCRC32:                ",
+        "MyLBA:                      ", "AlternateLBA:               ", "FirstUsableLBA:             ",
+        "LastUsableLBA:              ", "PartitionEntryLBA:          ", "NumberOfPartitionEntries:   ",
+        "SizeOfPartitionEntry:       ", "PartitionEntryArrayCRC32:   "}) {
     expected += std::string("\t") + label + "0\n";
   }
   EXPECT_EQ(HeaderReport(HeaderBytes{}), expected);
@@ -119,8 +118,8 @@ TEST(PrintGptPartitionEntry, NameCheckForTheKnownTypes) {
       {kBasicDataType, u"Basic data partition 2", "Data partition", "Basic data partition 2", false},
       {kBasicDataType, u"Basic Data partition", "Data partition", "Basic Data partition", true},
       {kBasicDataType, u"Basic data", "Data partition", "Basic data", true},
-      {kReservedType, u"Microsoft reserved partition", "Microsoft reserved partition",
-       "Microsoft reserved partition", false},
+      {kReservedType, u"Microsoft reserved partition", "Microsoft reserved partition", "Microsoft reserved partition",
+       false},
       {kReservedType, u"Microsoft reserved", "Microsoft reserved partition", "Microsoft reserved", true},
       {kEfiSystemType, u"", "EFI system partition", "", true},
       {kEfiSystemType, u"EFI system partition", "EFI system partition", "EFI system partition", false},

@@ -12,8 +12,7 @@ namespace {
 using namespace partition::testing;
 
 constexpr const char* kHeadings[] = {"\nVerifying the EFI header\n", "\nVerifying the EFI trailer\n",
-                                     "\nVerifying the EFI LBA entries\n",
-                                     "\nVerifying the PartitionEntryArrayCRC32\n"};
+                                     "\nVerifying the EFI LBA entries\n", "\nVerifying the PartitionEntryArrayCRC32\n"};
 
 // The verification report: what each of the four sections prints.
 std::string Sections(const std::string& header, const std::string& trailer, const std::string& lbas,
@@ -67,8 +66,8 @@ TEST(VerifyGpt, HeaderSizeAbove92IsReportedAndTheChecksumCoversOnly92Bytes) {
 
   EXPECT_EQ(gpt.Verify(), Sections("\tHeaderSize is invalid.  \n"
                                    "\tHeaderCRC32 is invalid.  \n"
-                                   "\t\tHeader value:     " + Hex(over96) + "\n" +
-                                       "\t\tCalculated value: " + Hex(over92) + "\n",
+                                   "\t\tHeader value:     " +
+                                       Hex(over96) + "\n" + "\t\tCalculated value: " + Hex(over92) + "\n",
                                    "", "", ""));
 }
 
@@ -76,10 +75,11 @@ TEST(VerifyGpt, EditedPrimaryArrayIsReportedInTheFirstSectionOnly) {
   Gpt gpt = ConsistentGpt();
   const std::uint32_t stored = ZlibCrc32(gpt.primaryEntries);
   PutEntry(gpt.primaryEntries, 1, Entry{kOtherType, 9, 1, 2, 0, u"added"});
-  EXPECT_EQ(gpt.Verify(), Sections("\tPartitionEntryArrayCRC32 is invalid.  \n"
-                                   "\t\tHeader value:     " + Hex(stored) + "\n" +
-                                       "\t\tCalculated value: " + Hex(ZlibCrc32(gpt.primaryEntries)) + "\n",
-                                   "", "", ""));
+  EXPECT_EQ(gpt.Verify(),
+            Sections("\tPartitionEntryArrayCRC32 is invalid.  \n"
+                     "\t\tHeader value:     " +
+                         Hex(stored) + "\n" + "\t\tCalculated value: " + Hex(ZlibCrc32(gpt.primaryEntries)) + "\n",
+                     "", "", ""));
 }
 
 TEST(VerifyGpt, TableOf256EntriesIsChecksummedOverTheFirst16384Bytes) {
@@ -95,12 +95,13 @@ TEST(VerifyGpt, TableOf256EntriesIsChecksummedOverTheFirst16384Bytes) {
 TEST(VerifyGpt, BackupThatIsAPlainCopyOfThePrimaryFailsBothCrossChecks) {
   Gpt gpt = ConsistentGpt();
   gpt.backup = gpt.primary;
-  EXPECT_EQ(gpt.Verify(), Sections("", "", "\tpEfiHeader->MyLBA is invalid.  \n"
-                                           "\t\tHeader value:     0x1\n"
-                                           "\t\tTrailer value:    0x1fffff\n"
-                                           "\tpEfiHeader->AlternateLBA is invalid.  \n"
-                                           "\t\tHeader value:     0x1fffff\n"
-                                           "\t\tTrailer value:    0x1\n",
+  EXPECT_EQ(gpt.Verify(), Sections("", "",
+                                   "\tpEfiHeader->MyLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x1\n"
+                                   "\t\tTrailer value:    0x1fffff\n"
+                                   "\tpEfiHeader->AlternateLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x1fffff\n"
+                                   "\t\tTrailer value:    0x1\n",
                                    ""));
 }
 
@@ -119,7 +120,8 @@ TEST(VerifyGpt, UsableLbasAndArrayChecksumsMustAgree) {
                                    "\t\tHeader value:     0x1fffde\n"
                                    "\t\tTrailer value:    0x1ff000\n",
                                    "\tpEfiHeader->PartitionEntryArrayCRC32 is invalid.  \n"
-                                   "\t\tHeader value:     " + Hex(ZlibCrc32(gpt.primaryEntries)) + "\n" +
+                                   "\t\tHeader value:     " +
+                                       Hex(ZlibCrc32(gpt.primaryEntries)) + "\n" +
                                        "\t\tTrailer value:    " + Hex(ZlibCrc32(gpt.backupEntries)) + "\n"));
 }
 
@@ -131,34 +133,35 @@ TEST(VerifyGpt, AllZeroTrailerFailsEveryCheckThatConcernsIt) {
   const std::string zeroHeaderCrc = Hex(ZlibCrc32WithFieldZeroed(zeros, 16));
   const std::string zeroArrayCrc = Hex(ZlibCrc32(gpt.backupEntries));
   const std::string primaryArrayCrc = Hex(ZlibCrc32(gpt.primaryEntries));
-  EXPECT_EQ(gpt.Verify(),
-            Sections("",
-                     "\tSignature is invalid.  \n"
-                     "\tRevision is invalid.  \n"
-                     "\tHeaderSize is invalid.  \n"
-                     "\tNumberOfPartitionEntries is invalid.  \n"
-                     "\tSizeOfPartitionEntry is invalid.  \n"
-                     "\tHeaderCRC32 is invalid.  \n"
-                     "\t\tHeader value:     0\n"
-                     "\t\tCalculated value: " + zeroHeaderCrc + "\n" +
-                         "\tPartitionEntryArrayCRC32 is invalid.  \n"
-                         "\t\tHeader value:     0\n"
-                         "\t\tCalculated value: " + zeroArrayCrc + "\n",
-                     "\tpEfiHeader->MyLBA is invalid.  \n"
-                     "\t\tHeader value:     0x1\n"
-                     "\t\tTrailer value:    0\n"
-                     "\tpEfiHeader->AlternateLBA is invalid.  \n"
-                     "\t\tHeader value:     0x1fffff\n"
-                     "\t\tTrailer value:    0\n"
-                     "\tpEfiHeader->FirstUsableLBA is invalid.  \n"
-                     "\t\tHeader value:     0x22\n"
-                     "\t\tTrailer value:    0\n"
-                     "\tpEfiHeader->LastUsableLBA is invalid.  \n"
-                     "\t\tHeader value:     0x1fffde\n"
-                     "\t\tTrailer value:    0\n",
-                     "\tpEfiHeader->PartitionEntryArrayCRC32 is invalid.  \n"
-                     "\t\tHeader value:     " + primaryArrayCrc + "\n" +
-                         "\t\tTrailer value:    0\n"));
+  EXPECT_EQ(gpt.Verify(), Sections("",
+                                   "\tSignature is invalid.  \n"
+                                   "\tRevision is invalid.  \n"
+                                   "\tHeaderSize is invalid.  \n"
+                                   "\tNumberOfPartitionEntries is invalid.  \n"
+                                   "\tSizeOfPartitionEntry is invalid.  \n"
+                                   "\tHeaderCRC32 is invalid.  \n"
+                                   "\t\tHeader value:     0\n"
+                                   "\t\tCalculated value: " +
+                                       zeroHeaderCrc + "\n" +
+                                       "\tPartitionEntryArrayCRC32 is invalid.  \n"
+                                       "\t\tHeader value:     0\n"
+                                       "\t\tCalculated value: " +
+                                       zeroArrayCrc + "\n",
+                                   "\tpEfiHeader->MyLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x1\n"
+                                   "\t\tTrailer value:    0\n"
+                                   "\tpEfiHeader->AlternateLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x1fffff\n"
+                                   "\t\tTrailer value:    0\n"
+                                   "\tpEfiHeader->FirstUsableLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x22\n"
+                                   "\t\tTrailer value:    0\n"
+                                   "\tpEfiHeader->LastUsableLBA is invalid.  \n"
+                                   "\t\tHeader value:     0x1fffde\n"
+                                   "\t\tTrailer value:    0\n",
+                                   "\tpEfiHeader->PartitionEntryArrayCRC32 is invalid.  \n"
+                                   "\t\tHeader value:     " +
+                                       primaryArrayCrc + "\n" + "\t\tTrailer value:    0\n"));
 }
 
 }  // namespace

@@ -89,8 +89,8 @@ TEST(PrintMbrPartition, DecodesStatusSectorAndCylinder) {
     std::memcpy(&record, c.bytes.data(), c.bytes.size());
     std::ostringstream out;
     PrintMbrPartition(record, out);
-    const std::string expected = std::string("\t\tBootable:       ") + c.bootable + "\n" +
-                                 "\t\tStartHead:      0\n" + "\t\tStartCylinder:  " + c.startCylinder + "\n" +
+    const std::string expected = std::string("\t\tBootable:       ") + c.bootable + "\n" + "\t\tStartHead:      0\n" +
+                                 "\t\tStartCylinder:  " + c.startCylinder + "\n" +
                                  "\t\tStartSector:    " + c.startSector + "\n";
     EXPECT_EQ(out.str().substr(0, expected.size()), expected) << "status " << int{c.bytes[0]};
   }

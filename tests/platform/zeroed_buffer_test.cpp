@@ -55,8 +55,8 @@ TEST(ZeroedBuffer, StartsZeroFilled) {
 }
 
 TEST(ZeroedBuffer, ReadsZeroAfterAnEarlierBufferOfTheSameSizeWasWrittenAndReleased) {
-  for (const std::size_t size : {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20, std::size_t{2} << 20,
-                                 (std::size_t{2} << 20) + 3}) {
+  for (const std::size_t size :
+       {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20, std::size_t{2} << 20, (std::size_t{2} << 20) + 3}) {
     SCOPED_TRACE(size);
     ReleaseDirtyBuffer(size);
     ZeroedBuffer buffer(size);
@@ -85,8 +85,8 @@ TEST(ZeroedBuffer, ReadFromKeepsWhatTheReadDeliversAndZeroFillsTheRest) {
     std::size_t fileSize;
     std::size_t bufferSize;
   };
-  for (const Case c : {Case{4096, 4096}, Case{10, 4096}, Case{0, 4096}, Case{(1 << 20) - 1, 1 << 20},
-                       Case{5000, 4096}}) {
+  for (const Case c :
+       {Case{4096, 4096}, Case{10, 4096}, Case{0, 4096}, Case{(1 << 20) - 1, 1 << 20}, Case{5000, 4096}}) {
     SCOPED_TRACE(testing::Message() << c.fileSize << " bytes into " << c.bufferSize);
     const std::vector<std::byte> file = Pattern(c.fileSize);
     ReleaseDirtyBuffer(c.bufferSize);

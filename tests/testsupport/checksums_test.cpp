@@ -36,8 +36,7 @@ struct Vector {
 
 TEST(Checksums, PublishedVectors) {
   const std::vector<Vector> vectors = {
-      {"check string 123456789", Bytes({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xE3069283u,
-       0xCBF43926u},
+      {"check string 123456789", Bytes({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xE3069283u, 0xCBF43926u},
       {"empty", {}, 0x00000000u, 0x00000000u},
       {"32 bytes of 0x00", Repeat(0x00, 32), 0x8A9136AAu, 0x190A55ADu},
       {"32 bytes of 0xFF", Repeat(0xFF, 32), 0x62A8AB43u, 0xFF6CAB0Bu},

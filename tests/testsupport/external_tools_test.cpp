@@ -4,8 +4,8 @@
 // fails then in CI (CI=true), where every tool is installed.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -47,7 +47,9 @@ const std::vector<ImageCase>& ImageCases() {
       {"no trailer", [](ImageDescription& d) { d.gptTrailer = false; }},
       {"no volumes", [](ImageDescription& d) { d.volumes.clear(); }},
       {"sixteen volumes",
-       [](ImageDescription& d) { d.volumes.assign(16, Volume{512, 1 << 20, 0, 0, u"volume.twb"}); }},
+       [](ImageDescription& d) {
+         d.volumes.assign(16, Volume{512, 1 << 20, 0, 0, u"volume.twb"});
+       }},
       {"4 GiB disk, header 1 current",
        [](ImageDescription& d) {
          d.virtualDiskSize = 4 * kGiB;
@@ -107,8 +109,7 @@ TEST(ExternalTools, VhdiinfoOpensTheImages) {
     const auto info = RunTool(*vhdiinfo, {file.path()});
     EXPECT_EQ(info.exitCode, 0) << info.output;
     EXPECT_NE(info.output.find("VHDX (version 2)"), std::string::npos) << info.output;
-    EXPECT_NE(info.output.find("(" + std::to_string(d.virtualDiskSize) + " bytes)"), std::string::npos)
-        << info.output;
+    EXPECT_NE(info.output.find("(" + std::to_string(d.virtualDiskSize) + " bytes)"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Bytes per sector\t: " + std::to_string(d.logicalSectorSize) + " bytes"),
               std::string::npos)
         << info.output;
@@ -154,8 +155,8 @@ TEST(ExternalTools, CheckersRejectBrokenChecksums) {
 std::string RegistryForm(const Guid& guid) {
   const auto& b = guid.bytes;
   char text[37];
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3],
-                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3], b[2],
+                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return text;
 }
 
@@ -185,8 +186,7 @@ TEST(ExternalTools, SgdiskFindsNoProblemsInTheGptAndReadsEveryEntry) {
     const auto print = RunTool(*sgdisk, {"-p", raw.path()});
     EXPECT_NE(print.output.find("Disk identifier (GUID): " + RegistryForm(d.diskGuid)), std::string::npos)
         << print.output;
-    EXPECT_NE(print.output.find("Main partition table begins at sector 2 and ends at sector 33"),
-              std::string::npos)
+    EXPECT_NE(print.output.find("Main partition table begins at sector 2 and ends at sector 33"), std::string::npos)
         << print.output;
     const std::vector<GptPartition>& partitions = image.description().partitions.value();
     ASSERT_EQ(partitions.size(), c.partitions);
@@ -247,9 +247,9 @@ TEST(ExternalTools, WrapsAGptWrittenBySgdisk) {
   ScratchFile raw("sgdisk.raw");
   { std::ofstream(raw.path(), std::ios::binary); }
   std::filesystem::resize_file(raw.path(), 64 * kMiB);
-  const auto made = RunTool(*sgdisk, {"-n", "1:2048:+10M", "-t", "1:ef00", "-c", "1:EFI system partition",
-                                  "-n", "2:0:+16M", "-t", "2:0c01", "-c", "2:Microsoft reserved partition",
-                                  "-n", "3:0:0", "-t", "3:0700", "-c", "3:Basic data partition", raw.path()});
+  const auto made = RunTool(*sgdisk, {"-n", "1:2048:+10M", "-t", "1:ef00", "-c", "1:EFI system partition", "-n",
+                                      "2:0:+16M", "-t", "2:0c01", "-c", "2:Microsoft reserved partition", "-n", "3:0:0",
+                                      "-t", "3:0700", "-c", "3:Basic data partition", raw.path()});
   ASSERT_EQ(made.exitCode, 0) << made.output;
 
   ImageDescription d;

@@ -67,8 +67,8 @@ Bytes LeBytes(std::uint64_t value, int width) {
 
 // CRC of bytes[at, at + length) with the 4 bytes at `field` taken as zero
 // when they lie inside that range.
-std::uint32_t CrcWithFieldZero(const Bytes& bytes, std::uint64_t at, std::uint64_t length,
-                               std::uint64_t field, bool castagnoli) {
+std::uint32_t CrcWithFieldZero(const Bytes& bytes, std::uint64_t at, std::uint64_t length, std::uint64_t field,
+                               bool castagnoli) {
   Bytes copy = Slice(bytes, at, length);
   if (field >= at && field + 4 <= at + length) {
     std::fill_n(copy.begin() + static_cast<std::ptrdiff_t>(field - at), 4, std::byte{0});
@@ -76,12 +76,12 @@ std::uint32_t CrcWithFieldZero(const Bytes& bytes, std::uint64_t at, std::uint64
   return castagnoli ? Crc32c(copy) : Crc32(copy);
 }
 
-const Bytes kBatRegionBytes = Hex({0x66, 0x77, 0xC2, 0x2D, 0x23, 0xF6, 0x00, 0x42, 0x9D, 0x64, 0x11, 0x5E,
-                                   0x9B, 0xFD, 0x4A, 0x08});
-const Bytes kMetadataRegionBytes = Hex({0x06, 0xA2, 0x7C, 0x8B, 0x90, 0x47, 0x9A, 0x4B, 0xB8, 0xFE, 0x57,
-                                        0x5F, 0x05, 0x0F, 0x88, 0x6E});
-const Bytes kPluginItemBytes = Hex({0x62, 0x58, 0xF2, 0xE5, 0x33, 0x23, 0xFD, 0x4B, 0x99, 0xE7, 0x4B, 0xE0,
-                                    0x54, 0x1E, 0xAF, 0x16});
+const Bytes kBatRegionBytes =
+    Hex({0x66, 0x77, 0xC2, 0x2D, 0x23, 0xF6, 0x00, 0x42, 0x9D, 0x64, 0x11, 0x5E, 0x9B, 0xFD, 0x4A, 0x08});
+const Bytes kMetadataRegionBytes =
+    Hex({0x06, 0xA2, 0x7C, 0x8B, 0x90, 0x47, 0x9A, 0x4B, 0xB8, 0xFE, 0x57, 0x5F, 0x05, 0x0F, 0x88, 0x6E});
+const Bytes kPluginItemBytes =
+    Hex({0x62, 0x58, 0xF2, 0xE5, 0x33, 0x23, 0xFD, 0x4B, 0x99, 0xE7, 0x4B, 0xE0, 0x54, 0x1E, 0xAF, 0x16});
 
 std::vector<Volume> SixteenVolumes() {
   std::vector<Volume> volumes;
@@ -259,32 +259,48 @@ TEST(PluginImage, OneLineChangesKeepTheirChecksumsValid) {
   const auto regionCrc = [](std::uint64_t r) { return Checksum{true, r, 65536, r + 4}; };
   const auto gptHeaderCrc = [](std::uint64_t g) { return Checksum{false, g, 92, g + 16}; };
   const std::vector<Change> changes = {
-      {"header 1 SequenceNumber", [](PluginImage& i) { i.PutInHeader(1, header_field::kSequenceNumber, 9); },
-       {{0x10008, LeBytes(9, 8)}}, [&](const Layout&) { return std::vector{headerCrc(0x10000)}; }},
-      {"header 2 signature", [](PluginImage& i) { i.PutInHeader(2, header_field::kSignature, "hexd"); },
-       {{0x20000, Ascii("hexd")}}, [&](const Layout&) { return std::vector{headerCrc(0x20000)}; }},
-      {"header 2 LogLength", [](PluginImage& i) { i.PutInHeader(2, header_field::kLogLength, 0x200000); },
-       {{0x20000 + 68, LeBytes(0x200000, 4)}}, [&](const Layout&) { return std::vector{headerCrc(0x20000)}; }},
+      {"header 1 SequenceNumber",
+       [](PluginImage& i) { i.PutInHeader(1, header_field::kSequenceNumber, 9); },
+       {{0x10008, LeBytes(9, 8)}},
+       [&](const Layout&) { return std::vector{headerCrc(0x10000)}; }},
+      {"header 2 signature",
+       [](PluginImage& i) { i.PutInHeader(2, header_field::kSignature, "hexd"); },
+       {{0x20000, Ascii("hexd")}},
+       [&](const Layout&) { return std::vector{headerCrc(0x20000)}; }},
+      {"header 2 LogLength",
+       [](PluginImage& i) { i.PutInHeader(2, header_field::kLogLength, 0x200000); },
+       {{0x20000 + 68, LeBytes(0x200000, 4)}},
+       [&](const Layout&) { return std::vector{headerCrc(0x20000)}; }},
       {"region table copy 1, BAT entry GUID",
        [](PluginImage& i) { i.PutInRegionTable(1, RegionEntry(0, region_entry_field::kGuid), kMetadataRegionGuid); },
-       {{0x30010, kMetadataRegionBytes}}, [&](const Layout&) { return std::vector{regionCrc(0x30000)}; }},
+       {{0x30010, kMetadataRegionBytes}},
+       [&](const Layout&) { return std::vector{regionCrc(0x30000)}; }},
       {"both region tables, metadata entry Length",
        [](PluginImage& i) { i.PutInRegionTables(RegionEntry(1, region_entry_field::kLength), 0x300000); },
        {{0x30030 + 24, LeBytes(0x300000, 4)}, {0x40030 + 24, LeBytes(0x300000, 4)}},
-       [&](const Layout&) { return std::vector{regionCrc(0x30000), regionCrc(0x40000)}; }},
-      {"backup GPT header MyLBA", [](PluginImage& i) { i.PutInGptHeader(GptCopy::kBackup, gpt_header_field::kMyLba, 1); },
+       [&](const Layout&) {
+         return std::vector{regionCrc(0x30000), regionCrc(0x40000)};
+       }},
+      {"backup GPT header MyLBA",
+       [](PluginImage& i) { i.PutInGptHeader(GptCopy::kBackup, gpt_header_field::kMyLba, 1); },
        {{L.backupGptHeader + 24, LeBytes(1, 8)}},
        [&](const Layout& l) { return std::vector{gptHeaderCrc(l.backupGptHeader)}; }},
       {"primary GPT entry 2 name",
        [](PluginImage& i) { i.PutInGptEntry(GptCopy::kPrimary, 1, gpt_entry_field::kName, u"Other"); },
-       {{L.primaryGptEntries + 128 + 56, [] { Bytes n = Utf16(u"Other"); n.resize(72); return n; }()}},
+       {{L.primaryGptEntries + 128 + 56,
+         [] {
+           Bytes n = Utf16(u"Other");
+           n.resize(72);
+           return n;
+         }()}},
        [&](const Layout& l) {
          return std::vector{Checksum{false, l.primaryGptEntries, 16384, l.primaryGptHeader + 88},
                             gptHeaderCrc(l.primaryGptHeader)};
        }},
       {"plugin MetaData[1].cbSize, covered by no checksum",
        [](PluginImage& i) { i.PutInPluginItem(PluginEntry(1, plugin_entry_field::kSize), 0); },
-       {{L.pluginItem + 48, LeBytes(0, 4)}}, [&](const Layout&) { return std::vector<Checksum>{}; }},
+       {{L.pluginItem + 48, LeBytes(0, 4)}},
+       [&](const Layout&) { return std::vector<Checksum>{}; }},
   };
   for (const Change& change : changes) {
     SCOPED_TRACE(change.name);

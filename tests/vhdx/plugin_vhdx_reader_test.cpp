@@ -84,8 +84,7 @@ TEST(ReaderReadFailure, NamesTheStatusInTheBaseInForceAndRaises) {
   const ReadFailure cases[] = {
       {"stage 1 read", ReadFault{0, kIoStatus}, 0, kIoStatus, false, {0}},
       {"header section buffer", std::nullopt, kHeaderSectionBufferSize, platform::kOutOfMemoryStatus, false, {}},
-      {"ReadData read", ReadFault{at.dataArea, kIoStatus}, 0, kIoStatus, true,
-       {0, at.metadataRegion, at.dataArea}},
+      {"ReadData read", ReadFault{at.dataArea, kIoStatus}, 0, kIoStatus, true, {0, at.metadataRegion, at.dataArea}},
   };
   for (const ReadFailure& c : cases) {
     for (const StreamBase& base : kBases) {

@@ -49,9 +49,15 @@ void AskFirst(PluginVhdxReader& reader, Query query) {
   std::vector<std::byte> buffer(512);
   std::uint32_t count = 0;
   switch (query) {
-    case Query::kAccessor: reader.GetLogicalSectorSize(); break;
-    case Query::kReadData: reader.ReadData(0, buffer, count); break;
-    case Query::kReport: reader.PrintContainerReport(); break;
+    case Query::kAccessor:
+      reader.GetLogicalSectorSize();
+      break;
+    case Query::kReadData:
+      reader.ReadData(0, buffer, count);
+      break;
+    case Query::kReport:
+      reader.PrintContainerReport();
+      break;
   }
 }
 
@@ -98,9 +104,12 @@ INSTANTIATE_TEST_SUITE_P(FirstQuery, ReaderOnWin32Test,
                          ::testing::Values(Query::kAccessor, Query::kReadData, Query::kReport),
                          [](const ::testing::TestParamInfo<Query>& info) {
                            switch (info.param) {
-                             case Query::kAccessor: return "Accessor";
-                             case Query::kReadData: return "ReadData";
-                             case Query::kReport: break;
+                             case Query::kAccessor:
+                               return "Accessor";
+                             case Query::kReadData:
+                               return "ReadData";
+                             case Query::kReport:
+                               break;
                            }
                            return "Report";
                          });

@@ -45,11 +45,11 @@ TEST(Win32OpenTest, RefusesWithTheWindowsStatus) {
     platform::ErrorCode status;
   };
   const Case cases[] = {
-      {"missing file", directory.str() + "\\missing.vhdx", ERROR_FILE_NOT_FOUND},  // 2
+      {"missing file", directory.str() + "\\missing.vhdx", ERROR_FILE_NOT_FOUND},        // 2
       {"missing folder", directory.str() + "\\none\\image.vhdx", ERROR_PATH_NOT_FOUND},  // 3
-      {"directory", directory.str(), ERROR_ACCESS_DENIED},                          // 5
-      {"held by another handle", held.str(), ERROR_SHARING_VIOLATION},              // 32
-      {"character device", "NUL", ERROR_ACCESS_DENIED},                             // 5
+      {"directory", directory.str(), ERROR_ACCESS_DENIED},                               // 5
+      {"held by another handle", held.str(), ERROR_SHARING_VIOLATION},                   // 32
+      {"character device", "NUL", ERROR_ACCESS_DENIED},                                  // 5
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -154,8 +154,8 @@ TEST(Win32FileTest, RefusesAPositionBeyondTheSignedRange) {
 }
 
 TEST(Win32ZeroedBufferTest, StartsZeroFilledAndWritable) {
-  for (const std::size_t size : {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20, std::size_t{2} << 20,
-                                 (std::size_t{2} << 20) + 3}) {
+  for (const std::size_t size :
+       {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20, std::size_t{2} << 20, (std::size_t{2} << 20) + 3}) {
     SCOPED_TRACE(size);
     platform::ZeroedBuffer buffer(size);
     ASSERT_NE(buffer.data(), nullptr);
