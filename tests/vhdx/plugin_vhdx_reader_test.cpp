@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_corrupt.h"
 #include "faulty_file.h"
 #include "refused_allocation.h"
 #include "sample_header_block.h"
@@ -25,7 +26,6 @@ namespace {
 
 using testsupport::ImageDescription;
 using testsupport::PluginImage;
-using vhdx::CorruptPluginVhdxException;
 using vhdx::PluginVhdxReader;
 
 constexpr char kPath[] = "image.vhdx";
@@ -38,16 +38,6 @@ constexpr std::size_t kMetadataBufferSize = 2097152;
 const PluginImage& SampleImage() {
   static const PluginImage image = PluginImage::Build(ImageDescription{});
   return image;
-}
-
-// Runs `query` and expects it to raise the reader's exception.
-void ExpectCorrupt(const std::function<void()>& query) {
-  try {
-    query();
-    ADD_FAILURE() << "no CorruptPluginVhdxException";
-  } catch (const CorruptPluginVhdxException& e) {
-    EXPECT_STREQ(e.what(), "plugin VHDX is corrupt");
-  }
 }
 
 // The state of the output stream before the failing line: the status in the

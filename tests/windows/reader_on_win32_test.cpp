@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_corrupt.h"
 #include "platform/memory_file.h"
 #include "scratch_file.h"
 #include "testsupport/plugin_image.h"
@@ -20,25 +21,14 @@ namespace {
 
 using testsupport::ImageDescription;
 using testsupport::PluginImage;
-using vhdx::CorruptPluginVhdxException;
 using vhdx::PluginVhdxReader;
+using vhdx_test::ExpectCorrupt;
 using windows_test::HeldOpen;
 using windows_test::ScratchPath;
 using windows_test::WriteAt;
 using windows_test::WriteNewFile;
 
 constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-
-// Runs `query` and expects it to raise the reader's exception, with its
-// fixed text.
-void ExpectCorrupt(const std::function<void()>& query) {
-  try {
-    query();
-    ADD_FAILURE() << "no CorruptPluginVhdxException";
-  } catch (const CorruptPluginVhdxException& e) {
-    EXPECT_STREQ(e.what(), "plugin VHDX is corrupt");
-  }
-}
 
 std::vector<std::byte> Bytes(std::span<const std::byte> view) { return {view.begin(), view.end()}; }
 
