@@ -39,7 +39,8 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out) {
   if (!directoryPath.empty()) {
     ScanVhdxDirectory(directoryPath, out);
   } else if (!imagePath.empty()) {
-    InspectPluginVhdx(imagePath, out);
+    vhdx_inspect::Inspector inspector;
+    InspectPluginVhdx(inspector, imagePath, out);
   } else {
     out << "Please specify a VHDX path or file" << std::endl;
     return 1;

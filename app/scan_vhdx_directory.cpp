@@ -3,7 +3,6 @@
 #include <boost/filesystem.hpp>
 
 #include "app/inspect_plugin_vhdx.h"
-#include "vhdx/corrupt_plugin_vhdx_exception.h"
 
 namespace app {
 namespace {
@@ -13,18 +12,9 @@ using boost::system::error_code;
 
 bool HasImageExtension(const fs::path& path) { return path.extension().string() == ".vhdx"; }
 
-void InspectEntry(const fs::path& entry, std::ostream& out) {
-  const std::string& narrowPath = entry.string();
-  try {
-    InspectPluginVhdx(narrowPath, out);
-  } catch (const vhdx::CorruptPluginVhdxException& e) {
-    out << "Exception occurred: " << e.what() << std::endl;
-  }
-}
-
 // One entry of the listing. An image whose status cannot be read is reported
 // and skipped; any other such entry is skipped without a word.
-void ScanEntry(const fs::path& entry, std::ostream& out) {
+void ScanEntry(vhdx_inspect::Inspector& inspector, const fs::path& entry, std::ostream& out) {
   error_code error;
   const fs::file_status status = fs::status(entry, error);
   if (error && status.type() != fs::file_not_found) {
@@ -34,7 +24,7 @@ void ScanEntry(const fs::path& entry, std::ostream& out) {
     return;
   }
   if (fs::is_directory(status)) return;
-  if (HasImageExtension(entry)) InspectEntry(entry, out);
+  if (HasImageExtension(entry)) InspectPluginVhdx(inspector, entry.string(), out);
 }
 
 void ReportUnreadableDirectory(const std::string& directoryPath, const error_code& error, std::ostream& out) {
@@ -60,9 +50,11 @@ void ScanVhdxDirectory(std::string directoryPath, std::ostream& out) {
     return;
   }
 
+  // One inspector for the whole scan: its working buffers serve every image.
+  vhdx_inspect::Inspector inspector;
   fs::directory_iterator it(directory, error);
   for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-    ScanEntry(it->path(), out);
+    ScanEntry(inspector, it->path(), out);
   }
   if (error) ReportUnreadableDirectory(directoryPath, error, out);
 }

@@ -1,8 +1,8 @@
-// libFuzzer target: the whole per-file inspection (both container stages,
-// the container report, the partition-table size checks, the MBR and GPT
-// reports and the GPT verification) on an in-memory image described by the
-// input (see sparse_image.h), with the report written to a stream that
-// formats everything and keeps nothing.
+// libFuzzer target: the whole inspection of one image (both container
+// stages, the partition-table size checks, the MBR and GPT decoding and the
+// GPT verification) on an in-memory image described by the input (see
+// sparse_image.h), and its text report written to a stream that formats
+// everything and keeps nothing.
 #include <cstddef>
 #include <cstdint>
 #include <ios>
@@ -10,9 +10,9 @@
 #include <span>
 #include <streambuf>
 
-#include "app/inspect_plugin_vhdx.h"
 #include "fuzz/sparse_image.h"
-#include "platform/memory_file.h"
+#include "report/text_report.h"
+#include "vhdx_inspect/inspect.h"
 
 namespace {
 
@@ -26,11 +26,12 @@ class DiscardingBuffer final : public std::streambuf {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static fuzz::SparseImageBuffer image;
+  static vhdx_inspect::Inspector inspector;
   const std::span<const std::byte> file = image.Assemble(std::as_bytes(std::span(data, size)));
 
   DiscardingBuffer discard;
   std::ostream out(&discard);
   if ((image.flags() & fuzz::kStartInHexadecimal) != 0) out << std::hex << std::showbase;
-  app::InspectPluginVhdx("fuzz.vhdx", platform::OpenResult{platform::MakeMemoryFile(file), 0}, out);
+  report::WriteTextReport(inspector.Inspect(file, "fuzz.vhdx"), out);
   return 0;
 }

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/little_endian.h"
+#include "encoding/little_endian.h"
 
 namespace partition {
 
-using platform::Guid;
-using platform::le_u32;
-using platform::le_u64;
+using encoding::Guid;
+using encoding::le_u32;
+using encoding::le_u64;
 
 inline constexpr std::size_t kEfiHeaderSize = 92;
 inline constexpr std::size_t kGptEntrySize = 128;
@@ -60,7 +60,7 @@ struct GPT_PARTITION_ENTRY {
   le_u64 FirstLBA;
   le_u64 LastLBA;
   le_u64 Attributes;
-  std::array<platform::le_u16, kPartitionNameUnits> PartitionName;
+  std::array<encoding::le_u16, kPartitionNameUnits> PartitionName;
 };
 static_assert(sizeof(GPT_PARTITION_ENTRY) == kGptEntrySize);
 static_assert(offsetof(GPT_PARTITION_ENTRY, UniquePartitionGUID) == 16);

@@ -1,15 +1,18 @@
 // Verification of the primary GPT against the backup in the trailer.
 #pragma once
 
-#include <ostream>
+#include <vector>
 
 #include "partition/gpt_records.h"
+#include "vhdx_inspect/inspection.h"
 
 namespace partition {
 
-// Prints one line (and its values) for every check that fails, under four
-// headings, and nothing for a check that passes.
+// Appends one finding for every check that fails, in the order the report
+// prints them: the primary header's own fields, the backup's, the headers
+// against each other, the two entry checksums against each other. The
+// findings' messages are left empty.
 void VerifyGpt(EfiHeaderBytes primaryHeader, GptEntryArrayBytes primaryEntries, EfiHeaderBytes backupHeader,
-               GptEntryArrayBytes backupEntries, std::ostream& out);
+               GptEntryArrayBytes backupEntries, std::vector<vhdx_inspect::Finding>& findings);
 
 }  // namespace partition

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/little_endian.h"
+#include "encoding/little_endian.h"
 
 namespace partition {
 
@@ -20,8 +20,8 @@ struct MBR_PARTITION {
   std::uint8_t EndHead;
   std::uint8_t EndSectorCylinderHigh;
   std::uint8_t EndCylinderLow;
-  platform::le_u32 SectorOffset;
-  platform::le_u32 SectorCount;
+  encoding::le_u32 SectorOffset;
+  encoding::le_u32 SectorCount;
 };
 static_assert(sizeof(MBR_PARTITION) == 16);
 static_assert(offsetof(MBR_PARTITION, Type) == 4);
@@ -30,7 +30,7 @@ static_assert(offsetof(MBR_PARTITION, SectorCount) == 12);
 
 struct MBR_TABLE {
   std::array<std::uint8_t, 440> BootCode;
-  platform::le_u32 DiskSignature;
+  encoding::le_u32 DiskSignature;
   std::array<std::uint8_t, 2> Reserved;
   MBR_PARTITION Partitions[4];
   std::array<std::uint8_t, 2> BootSignature;

@@ -21,7 +21,7 @@ constexpr PartitionType kUnknownType{{}, "Unknown partition type", ""};
 
 }  // namespace
 
-const PartitionType& ClassifyPartitionType(const platform::Guid& guid) {
+const PartitionType& ClassifyPartitionType(const encoding::Guid& guid) {
   for (const PartitionType& type : kKnownTypes) {
     if (type.guid == guid) return type;
   }

@@ -4,17 +4,17 @@
 
 #include <string_view>
 
-#include "platform/little_endian.h"
+#include "encoding/little_endian.h"
 
 namespace partition {
 
 struct PartitionType {
-  platform::Guid guid;
+  encoding::Guid guid;
   std::string_view typeText;
   std::string_view expectedName;  // empty: the name is not checked
 };
 
 // The known type whose GUID equals `guid`, or the unknown type.
-const PartitionType& ClassifyPartitionType(const platform::Guid& guid);
+const PartitionType& ClassifyPartitionType(const encoding::Guid& guid);
 
 }  // namespace partition

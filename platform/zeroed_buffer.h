@@ -1,12 +1,9 @@
-// A zero-filled byte buffer of fixed size, owned by one object.
+// A byte buffer of fixed size from fresh, zero-filled pages, owned by one
+// object and reused by it from read to read.
 //
-// Every byte reads as zero until its owner writes it. A released buffer is
-// handed to the next owner of the same size instead of asking the
-// system for fresh pages (a page fault and a cleared page for every 4 KiB of
-// every buffer, for every image). Such a buffer still holds its last owner's
-// bytes and is cleared lazily: ReadFrom overwrites it with what a file
-// delivers and zero-fills the rest, so a buffer that is filled by one read
-// never has to be cleared first; any other access clears it first.
+// ReadFrom overwrites the whole buffer: what the file delivers, then zeros,
+// so a buffer that is filled by one read never holds an earlier read's bytes
+// and never has to be cleared first.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +23,9 @@ class ZeroedBuffer {
   ZeroedBuffer(const ZeroedBuffer&) = delete;
   ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
 
-  // The bytes, cleared first when they are still an earlier owner's; so
-  // there are no const accessors.
-  std::byte* data() { return Cleared(); }
+  std::byte* data() { return data_; }
   std::size_t size() const { return data_ ? size_ : 0; }
-  std::span<std::byte> span() { return {Cleared(), size()}; }
+  std::span<std::byte> span() { return {data_, size()}; }
 
   // Reads size() bytes (at most 4 GiB - 1) from the current position of
   // `file` into the buffer, as File::Read does, and zero-fills the bytes the
@@ -38,16 +33,8 @@ class ZeroedBuffer {
   bool ReadFrom(File& file, std::uint32_t& bytesRead);
 
  private:
-  std::byte* Cleared() {
-    if (stale_) Clear();
-    return data_;
-  }
-  void Clear();
-
   std::byte* data_ = nullptr;
   std::size_t size_ = 0;
-  // The bytes are still an earlier owner's; they read as zero all the same.
-  bool stale_ = false;
 };
 
 }  // namespace platform

@@ -1,21 +1,18 @@
-// Stage 1: the header section. One 1 MiB read, then the file identifier, the
-// current header and the region table, in this order; the first failed check
-// ends the stage.
+#include "vhdx/header_section.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "platform/number_format.h"
 #include "vhdx/crc32c.h"
-#include "vhdx/plugin_vhdx_reader.h"
+#include "vhdx/header_section_records.h"
 
 namespace vhdx {
 namespace {
 
-using platform::InCurrentBase;
-using platform::LoadRecord;
+using encoding::LoadRecord;
 
 // Takes the stored checksum out, computes the CRC-32C with the field zeroed,
 // and puts the stored value back.
@@ -27,72 +24,76 @@ bool ChecksumMatches(std::span<std::byte, Extent> structure) {
   std::fill(field.begin(), field.end(), std::byte{0});
   const std::uint32_t computed = crc32c(0xFFFFFFFF, structure.data(), static_cast<std::uint32_t>(structure.size()));
   std::copy(stored.begin(), stored.end(), field.begin());
-  return computed == LoadRecord<platform::le_u32>(std::span(stored)).value();
+  return computed == LoadRecord<encoding::le_u32>(std::span(stored)).value();
 }
 
-}  // namespace
+vhdx_inspect::Guid PublicGuid(const Guid& guid) { return vhdx_inspect::Guid{guid.bytes}; }
 
-void PluginVhdxReader::ReadHeaderSection() {
-  if (!FileHandle) FailOpen();
+vhdx_inspect::HeaderRecord HeaderRecordOf(const VHDX_HEADER& header) {
+  return {header.SequenceNumber.value(),       header.Version.value(),       header.LogVersion.value(),
+          header.LogLength.value(),            header.LogOffset.value(),     PublicGuid(header.FileWriteGuid),
+          PublicGuid(header.DataWriteGuid),    PublicGuid(header.LogGuid)};
+}
 
-  // The buffer is empty when it could not be allocated: nothing is read then.
-  const auto failWithoutBuffer = [this] {
-    Fail("ReadFile failed with status ", InCurrentBase(platform::kOutOfMemoryStatus), " for file: ", FileName.c_str());
-  };
-  if (HeaderSectionBuffer.size() != kHeaderSectionSize) failWithoutBuffer();
-  std::uint32_t bytesRead = 0;
-  const bool read = HeaderSectionBuffer.ReadFrom(*FileHandle, bytesRead);
-  if (!read) {
-    Fail("ReadFile failed with status ", InCurrentBase(FileHandle->LastError()), " for file: ", FileName.c_str());
-  }
-  if (bytesRead != kHeaderSectionSize) {
-    Fail("Attemped to read ", InCurrentBase(static_cast<std::int32_t>(kHeaderSectionSize)), " bytes, but ",
-         InCurrentBase(bytesRead), " were read.");
-  }
-  // Every view below is cut from this one at a fixed offset, checked when
-  // the program is compiled.
-  const auto buffer = platform::ViewAt<kHeaderSectionSize>(HeaderSectionBuffer.span(), 0);
-  if (!buffer) failWithoutBuffer();
-  const std::span<std::byte, kHeaderSectionSize> section = *buffer;
-
+// The checks after the read, over the whole section.
+StageResult CheckSection(std::span<std::byte, kHeaderSectionSize> section, vhdx_inspect::Inspection& inspection) {
   const auto identifier = LoadRecord<FILE_IDENTIFIER>(section.first<sizeof(FILE_IDENTIFIER)>());
   if (identifier.Signature != kVhdxSignature && identifier.Signature != kVhdxAlternativeSignature) {
-    Fail("Not a VHDX signature.");
+    return Failed(Check::kFileIdentifierSignature);
   }
-  if (identifier.Creator != kRequiredCreator) Fail("VHDX not created by Tallowbridge.");
+  if (identifier.Creator != kRequiredCreator) return Failed(Check::kFileIdentifierCreator);
 
   const std::span<std::byte, kHeaderSize> header1 = section.subspan<kHeader1Offset, kHeaderSize>();
   const std::span<std::byte, kHeaderSize> header2 = section.subspan<kHeader2Offset, kHeaderSize>();
   const auto sequence1 = LoadRecord<VHDX_HEADER>(header1).SequenceNumber.value();
   const auto sequence2 = LoadRecord<VHDX_HEADER>(header2).SequenceNumber.value();
-  const std::span<std::byte, kHeaderSize> header = sequence1 > sequence2 ? header1 : header2;
-  CurrentHeader = LoadRecord<VHDX_HEADER>(header);
-  if (CurrentHeader.Signature != kHeaderSignature) Fail("Not a valid header.");
-  if (!ChecksumMatches(header)) Fail("Not a valid header CRC.");
+  const std::span<std::byte, kHeaderSize> headerBytes = sequence1 > sequence2 ? header1 : header2;
+  const auto header = LoadRecord<VHDX_HEADER>(headerBytes);
+  if (header.Signature != kHeaderSignature) return Failed(Check::kHeaderSignature);
+  if (!ChecksumMatches(headerBytes)) return Failed(Check::kHeaderCrc);
 
   std::span<std::byte, kRegionTableSize> regionTable = section.subspan<kRegionTable2Offset, kRegionTableSize>();
   if (!ChecksumMatches(regionTable)) {
     regionTable = section.subspan<kRegionTable1Offset, kRegionTableSize>();
-    if (!ChecksumMatches(regionTable)) Fail("Not a valid region CRC.");
+    if (!ChecksumMatches(regionTable)) return Failed(Check::kRegionTableCrc);
   }
 
   const auto table = LoadRecord<REGION_TABLE_HEADER>(regionTable);
-  if (table.Signature != kRegionTableSignature) Fail("Not a valid region.");
-  if (table.EntryCount.value() != 2) {
-    Fail("Entry count is: ", InCurrentBase(table.EntryCount.value()), " Entry count should be 2.");
-  }
+  if (table.Signature != kRegionTableSignature) return Failed(Check::kRegionTableSignature);
+  if (table.EntryCount.value() != 2) return Failed(Check::kRegionTableEntryCount, table.EntryCount.value(), 2);
 
   const REGION_TABLE_ENTRY& bat = table.Entries[0];
-  if (bat.Guid != BatRegionGuid) Fail("Bad BAT GUID.");
-  BATOffset = bat.FileOffset.value();
-  BATLength = bat.Length.value();
-  DataAreaOffset = BATOffset + BATLength;
-
+  if (bat.Guid != BatRegionGuid) return Failed(Check::kBatRegionGuid);
   const REGION_TABLE_ENTRY& metadata = table.Entries[1];
-  if (metadata.Guid != MetadataRegionGuid) Fail("Bad Metadata GUID.");
-  MetadataOffset = metadata.FileOffset.value();
-  MetadataLength = metadata.Length.value();
-  HeaderSectionValid = true;
+  if (metadata.Guid != MetadataRegionGuid) return Failed(Check::kMetadataRegionGuid);
+
+  vhdx_inspect::RegionsRecord regions;
+  regions.bat_offset = bat.FileOffset.value();
+  regions.bat_length = bat.Length.value();
+  regions.metadata_offset = metadata.FileOffset.value();
+  regions.metadata_length = metadata.Length.value();
+  regions.data_area_offset = regions.bat_offset + regions.bat_length;
+  inspection.header = HeaderRecordOf(header);
+  inspection.regions = regions;
+  return std::nullopt;
+}
+
+}  // namespace
+
+StageResult CheckHeaderSection(platform::File& file, platform::ZeroedBuffer& buffer,
+                               vhdx_inspect::Inspection& inspection) {
+  // The buffer is empty when it could not be allocated: nothing is read then.
+  if (buffer.size() != kHeaderSectionSize) {
+    return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+  }
+  std::uint32_t bytesRead = 0;
+  if (!buffer.ReadFrom(file, bytesRead)) return FailedWithStatus(Check::kHeaderSectionRead, file.LastError());
+  if (bytesRead != kHeaderSectionSize) return Failed(Check::kHeaderSectionShort, bytesRead, kHeaderSectionSize);
+  // Every view below is cut from this one at a fixed offset, checked when
+  // the program is compiled.
+  const auto section = encoding::ViewAt<kHeaderSectionSize>(buffer.span(), 0);
+  if (!section) return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+  return CheckSection(*section, inspection);
 }
 
 }  // namespace vhdx

@@ -6,14 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/little_endian.h"
+#include "encoding/little_endian.h"
 
 namespace vhdx {
 
-using platform::Guid;
-using platform::le_u16;
-using platform::le_u32;
-using platform::le_u64;
+using encoding::Guid;
+using encoding::le_u16;
+using encoding::le_u32;
+using encoding::le_u64;
 
 inline constexpr std::uint32_t kHeaderSectionSize = 1048576;
 inline constexpr std::size_t kHeader1Offset = 0x10000;
@@ -51,7 +51,7 @@ static_assert(offsetof(VHDX_HEADER, LogLength) == 68);
 static_assert(offsetof(VHDX_HEADER, LogOffset) == 72);
 
 struct REGION_TABLE_ENTRY {
-  platform::Guid Guid;
+  encoding::Guid Guid;
   le_u64 FileOffset;
   le_u32 Length;
   le_u32 Required;

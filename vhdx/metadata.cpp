@@ -1,29 +1,28 @@
-// Stage 2: the metadata region. One 2 MiB read, then the metadata table, the
-// four standard items, the plugin metadata and its volume records, checked
-// in the order they are written here; the first failed check ends the stage.
 // Every offset taken from the region is checked against the buffer before
 // anything is read through it.
+#include "vhdx/metadata.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
-#include "platform/number_format.h"
-#include "vhdx/plugin_vhdx_reader.h"
+#include "encoding/utf16.h"
+#include "vhdx/metadata_records.h"
 
 namespace vhdx {
 namespace {
 
-using platform::HexKeepingPrefixFlag;
-using platform::InCurrentBase;
-using platform::LoadRecord;
-using platform::RangeFits;
+using encoding::LoadRecord;
+using encoding::RangeFits;
+using vhdx_inspect::Inspection;
 
 constexpr std::uint64_t kOneMiB = 1048576;
+using Region = std::span<const std::byte, kMetadataRegionReadSize>;
 
 // The highest offset at which `width` bytes still fit in the region buffer.
-constexpr std::uint32_t LastOffsetFor(std::uint64_t width) {
-  return static_cast<std::uint32_t>(kMetadataRegionReadSize - width);
+constexpr std::int64_t LastOffsetFor(std::uint64_t width) {
+  return static_cast<std::int64_t>(kMetadataRegionReadSize - width);
 }
 
 // The length in bytes of the zero-terminated UTF-16 text at `offset`, the
@@ -35,113 +34,62 @@ std::optional<std::uint64_t> Utf16TextBytes(std::span<const std::byte> bytes, st
   return std::nullopt;
 }
 
-}  // namespace
-
-// Reads the item of the table entry `item`, refusing one that would reach
-// past the region buffer.
+// The item of the table entry `item`, or nothing when it would reach past
+// the region buffer.
 template <typename Item>
-Item PluginVhdxReader::ReadItem(std::span<const std::byte> region, const METADATA_TABLE& table, MetadataItem item) {
-  const std::uint32_t offset = table.Entries[item.entry].Offset.value();
-  const std::optional<Item> loaded = LoadRecord<Item>(region, offset);
-  if (!loaded) {
-    Fail("table_", item.name, "->Offset is: ", InCurrentBase(offset), " Offset should be at most ",
-         InCurrentBase(LastOffsetFor(sizeof(Item))));
-  }
-  return *loaded;
+std::optional<Item> ReadItem(Region region, const METADATA_TABLE& table, MetadataItem item) {
+  return LoadRecord<Item>(region, table.Entries[item.entry].Offset.value());
 }
 
-void PluginVhdxReader::ParseMetadata() {
-  if (!FileHandle) FailOpen();
-  if (!FileHandle->Seek(MetadataOffset)) {
-    Fail("SetFilePointerEx failed with status ", InCurrentBase(FileHandle->LastError()),
-         " for file: ", FileName.c_str());
-  }
-  // What a short read does not deliver reads as zero. After a failed read,
-  // or into a buffer that could not be allocated, the stage stays incomplete
-  // without a line, and the metadata report refuses to run.
-  if (MetadataBuffer.size() != kMetadataRegionReadSize) return;
-  std::uint32_t bytesRead = 0;
-  if (!MetadataBuffer.ReadFrom(*FileHandle, bytesRead)) return;
-  const auto buffer = platform::ViewAt<kMetadataRegionReadSize>(MetadataBuffer.span(), 0);
-  if (!buffer) return;
-  const std::span<const std::byte, kMetadataRegionReadSize> region = *buffer;
-
-  const auto table = LoadRecord<METADATA_TABLE>(region);
-  if (table.Header.Signature != kMetadataTableSignature) Fail("Not a valid metadata table header.");
-  if (table.Header.EntryCount.value() != 6) {
-    Fail("Entry count is: ", InCurrentBase(table.Header.EntryCount.value()), " Entry count should be 6.");
-  }
-  if (table.Entries[kPluginMetadata.entry].ItemId != PluginMetadataGuid) {
-    Fail("Not a Tolvenar VHDX - the plugin metadata is missing.");
-  }
-
-  const std::uint32_t blockSize = ReadItem<platform::le_u32>(region, table, kFileParameters).value();
-  if (blockSize != kRequiredBlockSize) {
-    Fail("BlockSize is: ", InCurrentBase(blockSize), " BlockSize should be ",
-         InCurrentBase(static_cast<std::int32_t>(kRequiredBlockSize)));
-  }
-  BlockSize = blockSize;
-  VirtualDiskSize = ReadItem<platform::le_u64>(region, table, kVirtualDiskSize).value();
-  LogicalSectorSize = ReadItem<platform::le_u32>(region, table, kLogicalSectorSize).value();
-  PhysicalSectorSize = ReadItem<platform::le_u32>(region, table, kPhysicalSectorSize).value();
-  ChunkRatio = static_cast<std::uint32_t>((std::uint64_t{8388608} * LogicalSectorSize) / BlockSize);
-
-  ParsePluginMetadata(region, table);
-  MetadataParsed = true;
-}
-
-void PluginVhdxReader::ParsePluginMetadata(std::span<const std::byte> region, const METADATA_TABLE& table) {
-  const METADATA_TABLE_ENTRY& entry = table.Entries[kPluginMetadata.entry];
-  PluginMetadata.offset = entry.Offset.value();
-  PluginMetadata.header = ReadItem<PLUGIN_VHDX_METADATA>(region, table, kPluginMetadata);
-  const PLUGIN_VHDX_METADATA& plugin = PluginMetadata.header;
-
-  WarnOnVirtualSize(plugin);
-  const std::uint32_t itemLength = entry.Length.value();
-  if (plugin.cbTotalMetaData.value() != itemLength) {
-    Fail("table_PLUGIN_VHDX_METADATA->Length is: ", InCurrentBase(itemLength),
-         " PLUGIN_VHDX_METADATA->cbTotalMetaData ", InCurrentBase(plugin.cbTotalMetaData.value()));
-  }
-  if (plugin.nMbrGptSize.value() == 0) Fail("table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0");
-
-  nMbrGptSize = plugin.nMbrGptSize.value();
-  nGptTrailerLength = plugin.nGptTrailerLength.value();
-  nGptTrailerDiskOffset = plugin.nGptTrailerDiskOffset.value();
-  if (nGptTrailerLength != 0) {
-    if (nGptTrailerDiskOffset == 0) Fail("table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0");
-    GptTrailerPresent = true;
-  }
-
-  const std::uint32_t expected = kPluginHeaderSize + CheckVolumes(region);
-  if (plugin.cbTotalMetaData.value() != expected) {
-    Fail("table_PLUGIN_VHDX_METADATA->Length is: ", InCurrentBase(itemLength), " TotalPluginMetadataSize ",
-         InCurrentBase(expected));
-  }
+Failure ItemOutOfRange(const METADATA_TABLE& table, MetadataItem item, std::uint64_t width) {
+  return Failed(item.offsetCheck, table.Entries[item.entry].Offset.value(), LastOffsetFor(width));
 }
 
 // A warning only: the virtual disk size matches the plugin's sizes, exactly
 // or rounded up to a whole MiB.
-void PluginVhdxReader::WarnOnVirtualSize(const PLUGIN_VHDX_METADATA& plugin) {
-  const auto nVirtualDiskSize = plugin.nVirtualDiskSize.value();
-  const std::uint64_t sum =
-      static_cast<std::uint64_t>(nVirtualDiskSize) + static_cast<std::uint64_t>(plugin.nMbrGptSize.value());
+void WarnOnVirtualSize(const PLUGIN_VHDX_METADATA& plugin, Inspection& inspection) {
+  const std::uint64_t sum = static_cast<std::uint64_t>(plugin.nVirtualDiskSize.value()) +
+                            static_cast<std::uint64_t>(plugin.nMbrGptSize.value());
   const std::uint64_t sumRoundedUp = (sum + (kOneMiB - 1)) & ~(kOneMiB - 1);
-  if (VirtualDiskSize != sum && VirtualDiskSize != sumRoundedUp) {
-    out_ << "VIRTUAL_DISK_SIZE->VirtualDiskSize is: " << HexKeepingPrefixFlag(VirtualDiskSize)
-         << " PLUGIN_VHDX_METADATA->nVirtualDiskSize " << HexKeepingPrefixFlag(nVirtualDiskSize) << std::endl;
+  const std::uint64_t virtualDiskSize = inspection.metadata->virtual_disk_size;
+  if (virtualDiskSize != sum && virtualDiskSize != sumRoundedUp) {
+    inspection.warnings.push_back({vhdx_inspect::Check::kVirtualDiskSizeMismatch, {}, std::nullopt, std::nullopt});
   }
 }
 
-// Walks the volume list up to its first empty entry, keeps each volume's
-// record for the report, and returns the sum of the volume sizes (32 bits,
-// wrapping).
-std::uint32_t PluginVhdxReader::CheckVolumes(std::span<const std::byte> region) {
-  const std::uint32_t pluginOffset = PluginMetadata.offset;
-  const std::uint64_t lastRecordOffset = kMetadataRegionReadSize - sizeof(VOLUME_PLUGIN_METADATA) - pluginOffset;
+vhdx_inspect::PluginHeaderRecord PluginHeaderRecordOf(const PLUGIN_VHDX_METADATA& plugin,
+                                                      const METADATA_TABLE_ENTRY& entry) {
+  return {entry.Offset.value(),
+          entry.Length.value(),
+          plugin.Revision.value(),
+          plugin.nVirtualDiskSize.value(),
+          plugin.nMbrGptSize.value(),
+          plugin.nGptTrailerLength.value(),
+          plugin.nGptTrailerDiskOffset.value(),
+          plugin.cbMaxMetaData.value(),
+          plugin.cbTotalMetaData.value()};
+}
 
-  PluginMetadata.volumeCount = 0;
-  std::uint32_t total = 0;
-  for (const PLUGIN_METADATA_ENTRY& entry : PluginMetadata.header.MetaData) {
+vhdx_inspect::VolumeRecord VolumeRecordOf(const PLUGIN_METADATA_ENTRY& entry, const VOLUME_PLUGIN_METADATA& record,
+                                          std::span<const std::byte> imageFileList) {
+  return {entry.cbSize.value(),
+          entry.cbMetaDataOffset.value(),
+          record.MySize.value(),
+          record.nVolumeSize.value(),
+          record.cbPassword.value(),
+          record.cbPasswordOffset.value(),
+          imageFileList.size(),
+          encoding::Utf16LeBytesToUtf8(imageFileList)};
+}
+
+// Walks the volume list up to its first empty entry, keeps each volume's
+// record, and sets `total` to the sum of the volume sizes (32 bits,
+// wrapping).
+StageResult CheckVolumes(Region region, const PLUGIN_VHDX_METADATA& plugin, std::uint32_t pluginOffset,
+                         Inspection& inspection, std::uint32_t& total) {
+  const std::uint64_t lastRecordOffset = kMetadataRegionReadSize - sizeof(VOLUME_PLUGIN_METADATA) - pluginOffset;
+  total = 0;
+  for (const PLUGIN_METADATA_ENTRY& entry : plugin.MetaData) {
     const std::uint32_t cbSize = entry.cbSize.value();
     if (cbSize == 0) break;
     total += cbSize;
@@ -150,18 +98,86 @@ std::uint32_t PluginVhdxReader::CheckVolumes(std::span<const std::byte> region) 
     const std::uint64_t recordOffset = std::uint64_t{pluginOffset} + cbMetaDataOffset;
     const std::optional<VOLUME_PLUGIN_METADATA> record = LoadRecord<VOLUME_PLUGIN_METADATA>(region, recordOffset);
     if (!record) {
-      Fail("entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbMetaDataOffset is: ", InCurrentBase(cbMetaDataOffset),
-           " Offset should be at most ", InCurrentBase(lastRecordOffset));
+      return Failed(Check::kVolumeOffset, cbMetaDataOffset, static_cast<std::int64_t>(lastRecordOffset));
     }
-    if (record->MySize.value() != cbSize) {
-      Fail("pTwbMetaData->MySize is: ", InCurrentBase(record->MySize.value()),
-           " entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is ", InCurrentBase(cbSize));
-    }
-    const std::optional<std::uint64_t> imageFileListBytes = Utf16TextBytes(region, recordOffset + kImageFileListOffset);
-    if (!imageFileListBytes) Fail("pTwbMetaData->ImageFileList is not terminated inside the metadata region.");
-    PluginMetadata.volumes[PluginMetadata.volumeCount++] = {entry, *record, *imageFileListBytes};
+    if (record->MySize.value() != cbSize) return Failed(Check::kVolumeSize, record->MySize.value(), cbSize);
+    const std::uint64_t listOffset = recordOffset + kImageFileListOffset;
+    const std::optional<std::uint64_t> listBytes = Utf16TextBytes(region, listOffset);
+    if (!listBytes) return Failed(Check::kVolumeImageFileList);
+    inspection.volumes.push_back(VolumeRecordOf(entry, *record, std::span(region).subspan(listOffset, *listBytes)));
   }
-  return total;
+  return std::nullopt;
+}
+
+StageResult CheckPluginMetadata(Region region, const METADATA_TABLE& table, Inspection& inspection) {
+  const METADATA_TABLE_ENTRY& entry = table.Entries[kPluginMetadata.entry];
+  const std::optional<PLUGIN_VHDX_METADATA> loaded = ReadItem<PLUGIN_VHDX_METADATA>(region, table, kPluginMetadata);
+  if (!loaded) return ItemOutOfRange(table, kPluginMetadata, sizeof(PLUGIN_VHDX_METADATA));
+  const PLUGIN_VHDX_METADATA& plugin = *loaded;
+  inspection.plugin = PluginHeaderRecordOf(plugin, entry);
+
+  WarnOnVirtualSize(plugin, inspection);
+  const std::uint32_t itemLength = entry.Length.value();
+  const std::uint32_t cbTotalMetaData = plugin.cbTotalMetaData.value();
+  if (cbTotalMetaData != itemLength) return Failed(Check::kPluginLength, itemLength, cbTotalMetaData);
+  if (plugin.nMbrGptSize.value() == 0) return Failed(Check::kPluginMbrGptSizeZero);
+  const bool hasTrailer = plugin.nGptTrailerLength.value() != 0;
+  if (hasTrailer && plugin.nGptTrailerDiskOffset.value() == 0) return Failed(Check::kPluginTrailerOffsetZero);
+
+  std::uint32_t volumeTotal = 0;
+  if (StageResult failed = CheckVolumes(region, plugin, entry.Offset.value(), inspection, volumeTotal)) return failed;
+  const std::uint32_t expected = kPluginHeaderSize + volumeTotal;
+  if (cbTotalMetaData != expected) return Failed(Check::kPluginTotalSize, itemLength, expected);
+
+  if (hasTrailer) {
+    inspection.partition_area = vhdx_inspect::PartitionAreaRecord{
+        plugin.nMbrGptSize.value(), plugin.nGptTrailerLength.value(), plugin.nGptTrailerDiskOffset.value()};
+  }
+  return std::nullopt;
+}
+
+StageResult CheckRegion(Region region, Inspection& inspection) {
+  const auto table = LoadRecord<METADATA_TABLE>(region);
+  if (table.Header.Signature != kMetadataTableSignature) return Failed(Check::kMetadataTableSignature);
+  if (table.Header.EntryCount.value() != 6) return Failed(Check::kMetadataTableEntryCount, table.Header.EntryCount.value(), 6);
+  if (table.Entries[kPluginMetadata.entry].ItemId != PluginMetadataGuid) return Failed(Check::kPluginMetadataMissing);
+
+  const auto blockSize = ReadItem<encoding::le_u32>(region, table, kFileParameters);
+  if (!blockSize) return ItemOutOfRange(table, kFileParameters, 4);
+  if (blockSize->value() != kRequiredBlockSize) return Failed(Check::kBlockSize, blockSize->value(), kRequiredBlockSize);
+  const auto virtualDiskSize = ReadItem<encoding::le_u64>(region, table, kVirtualDiskSize);
+  if (!virtualDiskSize) return ItemOutOfRange(table, kVirtualDiskSize, 8);
+  const auto logicalSectorSize = ReadItem<encoding::le_u32>(region, table, kLogicalSectorSize);
+  if (!logicalSectorSize) return ItemOutOfRange(table, kLogicalSectorSize, 4);
+  const auto physicalSectorSize = ReadItem<encoding::le_u32>(region, table, kPhysicalSectorSize);
+  if (!physicalSectorSize) return ItemOutOfRange(table, kPhysicalSectorSize, 4);
+
+  vhdx_inspect::MetadataRecord metadata;
+  metadata.block_size = blockSize->value();
+  metadata.virtual_disk_size = virtualDiskSize->value();
+  metadata.logical_sector_size = logicalSectorSize->value();
+  metadata.physical_sector_size = physicalSectorSize->value();
+  metadata.chunk_ratio =
+      static_cast<std::uint32_t>((std::uint64_t{8388608} * metadata.logical_sector_size) / metadata.block_size);
+  inspection.metadata = metadata;
+  return CheckPluginMetadata(region, table, inspection);
+}
+
+}  // namespace
+
+StageResult CheckMetadata(platform::File& file, platform::ZeroedBuffer& buffer, Inspection& inspection) {
+  if (!file.Seek(inspection.regions->metadata_offset)) {
+    return FailedWithStatus(Check::kMetadataRegionSeek, file.LastError());
+  }
+  // What a short read does not deliver reads as zero.
+  if (buffer.size() != kMetadataRegionReadSize) {
+    return FailedWithStatus(Check::kMetadataRegionRead, platform::kOutOfMemoryStatus);
+  }
+  std::uint32_t bytesRead = 0;
+  if (!buffer.ReadFrom(file, bytesRead)) return FailedWithStatus(Check::kMetadataRegionRead, file.LastError());
+  const auto region = encoding::ViewAt<kMetadataRegionReadSize>(std::span<const std::byte>(buffer.span()), 0);
+  if (!region) return FailedWithStatus(Check::kMetadataRegionRead, platform::kOutOfMemoryStatus);
+  return CheckRegion(*region, inspection);
 }
 
 }  // namespace vhdx

@@ -5,15 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/little_endian.h"
+#include "encoding/little_endian.h"
+#include "vhdx_inspect/check.h"
 
 namespace vhdx {
 
-using platform::Guid;
-using platform::le_i64;
-using platform::le_u16;
-using platform::le_u32;
-using platform::le_u64;
+using encoding::Guid;
+using encoding::le_i64;
+using encoding::le_u16;
+using encoding::le_u32;
+using encoding::le_u64;
 
 inline constexpr std::uint32_t kMetadataRegionReadSize = 2097152;
 inline constexpr std::uint32_t kRequiredBlockSize = 33554432;
@@ -45,17 +46,17 @@ struct METADATA_TABLE {
 };
 static_assert(sizeof(METADATA_TABLE) == 224);
 
-// An item taken by its position in the table, with the name that diagnostic
-// lines give it.
+// An item taken by its position in the table, with the check that refuses
+// an offset that would reach past the region buffer.
 struct MetadataItem {
   std::size_t entry;
-  const char* name;
+  vhdx_inspect::Check offsetCheck;
 };
-inline constexpr MetadataItem kFileParameters{0, "FILE_PARAMETERS"};
-inline constexpr MetadataItem kVirtualDiskSize{1, "VIRTUAL_DISK_SIZE"};
-inline constexpr MetadataItem kLogicalSectorSize{2, "LOGICAL_SECTOR_SIZE"};
-inline constexpr MetadataItem kPhysicalSectorSize{3, "PHYSICAL_SECTOR_SIZE"};
-inline constexpr MetadataItem kPluginMetadata{5, "PLUGIN_VHDX_METADATA"};
+inline constexpr MetadataItem kFileParameters{0, vhdx_inspect::Check::kFileParametersOffset};
+inline constexpr MetadataItem kVirtualDiskSize{1, vhdx_inspect::Check::kVirtualDiskSizeOffset};
+inline constexpr MetadataItem kLogicalSectorSize{2, vhdx_inspect::Check::kLogicalSectorSizeOffset};
+inline constexpr MetadataItem kPhysicalSectorSize{3, vhdx_inspect::Check::kPhysicalSectorSizeOffset};
+inline constexpr MetadataItem kPluginMetadata{5, vhdx_inspect::Check::kPluginMetadataOffset};
 
 inline constexpr std::array<std::uint8_t, 8> kMetadataTableSignature{'m', 'e', 't', 'a', 'd', 'a', 't', 'a'};
 

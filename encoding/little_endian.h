@@ -15,7 +15,7 @@
 #include <span>
 #include <type_traits>
 
-namespace platform {
+namespace encoding {
 
 template <std::integral T>
 class LittleEndian {
@@ -82,4 +82,4 @@ std::optional<Record> LoadRecord(std::span<const std::byte> bytes, std::uint64_t
   return LoadRecord<Record>(*view);
 }
 
-}  // namespace platform
+}  // namespace encoding

@@ -1,0 +1,53 @@
+// Inspecting plugin VHDX images.
+//
+//   vhdx_inspect::Inspector inspector;
+//   const vhdx_inspect::Inspection result = inspector.Inspect("disk.vhdx");
+//   if (result.verdict != vhdx_inspect::Verdict::kSound && result.failure)
+//     std::cerr << vhdx_inspect::CheckName(result.failure->check) << ": " << result.failure->message << '\n';
+//
+// Nothing here prints, raises or keeps state outside the objects the caller
+// owns: inspectors in different threads do not interfere.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "vhdx_inspect/check.h"
+#include "vhdx_inspect/inspection.h"
+#include "vhdx_inspect/records.h"
+#include "vhdx_inspect/verdict.h"
+
+namespace vhdx_inspect {
+
+namespace detail {
+struct Buffers;
+struct Access;
+}  // namespace detail
+
+// Inspects one image after another, reusing its working buffers (3 MiB)
+// from image to image. One inspector serves one thread at a time.
+class Inspector {
+ public:
+  Inspector();
+  ~Inspector();
+  Inspector(Inspector&&) noexcept;
+  Inspector& operator=(Inspector&&) noexcept;
+  Inspector(const Inspector&) = delete;
+  Inspector& operator=(const Inspector&) = delete;
+
+  // Opens the image at `path` (a narrow path on Windows) for exclusive
+  // reading, taking part in QEMU's image locks on Linux, and inspects it.
+  Inspection Inspect(const std::string& path);
+
+  // Inspects an image held in memory; `name` is what the lines that name
+  // the file say.
+  Inspection Inspect(std::span<const std::byte> image, const std::string& name = "");
+
+ private:
+  friend struct detail::Access;
+  std::unique_ptr<detail::Buffers> buffers_;
+};
+
+}  // namespace vhdx_inspect

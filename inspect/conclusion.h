@@ -1,0 +1,11 @@
+// What an inspection concludes once its checks have run: the verdict, and
+// the messages of its failure, findings and warnings.
+#pragma once
+
+#include "vhdx_inspect/inspection.h"
+
+namespace inspect {
+
+void Conclude(vhdx_inspect::Inspection& inspection);
+
+}  // namespace inspect

@@ -1,0 +1,37 @@
+// The text of the lines that name a failed check, a finding or a warning.
+//
+// A line's numbers are written in whatever base the stream has in force, as
+// the report writes them; the inspection renders its messages through the
+// same functions, in the state the report has reached at that point for the
+// image alone.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "vhdx_inspect/inspection.h"
+
+namespace inspect {
+
+// The failure's line, without its line end. `path` is the image's name.
+void WriteFailureLine(std::ostream& out, const vhdx_inspect::Failure& failure, const std::string& path);
+
+// The virtual-size warning's line, without its line end: the metadata's
+// virtual disk size and the plugin header's, in hexadecimal, leaving
+// hexadecimal in force.
+void WriteVirtualSizeWarning(std::ostream& out, const vhdx_inspect::MetadataRecord& metadata,
+                             const vhdx_inspect::PluginHeaderRecord& plugin);
+
+// A GPT verification finding's text, such as "HeaderCRC32 is invalid." (the
+// report adds a tab before it and two blanks after it).
+std::string_view FindingText(vhdx_inspect::Check check);
+
+// The invalid-name line of a partition entry, without its tabs and blanks.
+inline constexpr std::string_view kPartitionNameInvalid = "PartitionName is invalid.";
+
+// The number state of the report stream right before the failure's line,
+// for the image inspected alone.
+std::ios_base::fmtflags FlagsBeforeFailure(const vhdx_inspect::Inspection& inspection);
+
+}  // namespace inspect

@@ -1,0 +1,14 @@
+// The protective MBR sector at the start of the partition-table area, decoded.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "partition/mbr_records.h"
+#include "vhdx_inspect/records.h"
+
+namespace partition {
+
+vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector);
+
+}  // namespace partition

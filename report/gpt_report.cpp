@@ -1,0 +1,98 @@
+#include "report/gpt_report.h"
+
+#include <algorithm>
+#include <string>
+
+#include "encoding/number_format.h"
+#include "inspect/diagnostic_lines.h"
+#include "partition/gpt_decode.h"
+
+namespace report {
+namespace {
+
+using encoding::Decimal;
+using encoding::HexWithPrefix;
+using vhdx_inspect::Check;
+using vhdx_inspect::Finding;
+using vhdx_inspect::GptSide;
+
+// The signature bytes up to the first zero byte.
+std::string SignatureText(const vhdx_inspect::GptRecord& gpt) {
+  const auto end = std::find(gpt.signature.begin(), gpt.signature.end(), 0);
+  return std::string(gpt.signature.begin(), end);
+}
+
+bool ComparesTheHeaders(Check check) {
+  return check == Check::kGptMyLba || check == Check::kGptAlternateLba || check == Check::kGptFirstUsableLba ||
+         check == Check::kGptLastUsableLba;
+}
+
+void PrintFinding(const Finding& finding, std::ostream& out) {
+  out << "\t" << inspect::FindingText(finding.check) << "  " << std::endl;
+  if (!finding.value || !finding.compared) return;
+  out << "\t\tHeader value:     " << HexWithPrefix(*finding.value) << std::endl;
+  out << (finding.side ? "\t\tCalculated value: " : "\t\tTrailer value:    ") << HexWithPrefix(*finding.compared)
+      << std::endl;
+}
+
+template <typename Belongs>
+void PrintSection(const char* heading, const std::vector<Finding>& findings, Belongs belongs, std::ostream& out) {
+  out << std::endl;
+  out << heading << std::endl;
+  for (const Finding& finding : findings) {
+    if (belongs(finding)) PrintFinding(finding, out);
+  }
+}
+
+}  // namespace
+
+void PrintEfiHeader(const vhdx_inspect::GptRecord& gpt, std::ostream& out) {
+  out << std::endl;
+  out << "EFI Header " << std::endl;
+  out << std::endl;
+  out << "\tSignature:                  " << SignatureText(gpt) << std::endl;
+  out << "\tRevision:                   " << HexWithPrefix(gpt.revision) << std::endl;
+  out << "\tHeaderSize:                 " << HexWithPrefix(gpt.header_size) << std::endl;
+  out << "\tHeaderCRC32:                " << HexWithPrefix(gpt.header_crc32) << std::endl;
+  out << "\tMyLBA:                      " << HexWithPrefix(gpt.my_lba) << std::endl;
+  out << "\tAlternateLBA:               " << HexWithPrefix(gpt.alternate_lba) << std::endl;
+  out << "\tFirstUsableLBA:             " << HexWithPrefix(gpt.first_usable_lba) << std::endl;
+  out << "\tLastUsableLBA:              " << HexWithPrefix(gpt.last_usable_lba) << std::endl;
+  out << "\tPartitionEntryLBA:          " << HexWithPrefix(gpt.partition_entry_lba) << std::endl;
+  out << "\tNumberOfPartitionEntries:   " << HexWithPrefix(gpt.number_of_partition_entries) << std::endl;
+  out << "\tSizeOfPartitionEntry:       " << HexWithPrefix(gpt.size_of_partition_entry) << std::endl;
+  out << "\tPartitionEntryArrayCRC32:   " << HexWithPrefix(gpt.partition_entry_array_crc32) << std::endl;
+}
+
+void PrintGptPartitionEntries(const std::vector<vhdx_inspect::GptEntryRecord>& entries, std::ostream& out) {
+  std::size_t n = 0;
+  for (const vhdx_inspect::GptEntryRecord& entry : entries) {
+    out << std::endl;
+    out << "\tGPT Partition Entry " << Decimal(++n) << std::endl;
+    out << std::endl;
+    PrintGptPartitionEntry(entry, out);
+  }
+}
+
+void PrintGptPartitionEntry(const vhdx_inspect::GptEntryRecord& entry, std::ostream& out) {
+  out << "\t\tPartition Type:  " << entry.type_name << std::endl;
+  out << "\t\tFirstLBA:        " << HexWithPrefix(entry.first_lba) << std::endl;
+  out << "\t\tLastLBA:         " << HexWithPrefix(entry.last_lba) << std::endl;
+  out << "\t\tAttributes:      " << HexWithPrefix(entry.attributes) << std::endl;
+  out << "\t\tPartitionName:   " << partition::SingleByteName(entry.name_units) << std::endl;
+  if (!entry.name_fits_type) out << "\t\t\t" << inspect::kPartitionNameInvalid << "  " << std::endl;
+}
+
+void PrintVerification(const std::vector<Finding>& findings, std::ostream& out) {
+  PrintSection(
+      "Verifying the EFI header", findings, [](const Finding& f) { return f.side == GptSide::kPrimary; }, out);
+  PrintSection(
+      "Verifying the EFI trailer", findings, [](const Finding& f) { return f.side == GptSide::kBackup; }, out);
+  PrintSection(
+      "Verifying the EFI LBA entries", findings, [](const Finding& f) { return ComparesTheHeaders(f.check); }, out);
+  PrintSection(
+      "Verifying the PartitionEntryArrayCRC32", findings,
+      [](const Finding& f) { return f.check == Check::kGptEntryArrayCrcAgreement; }, out);
+}
+
+}  // namespace report

@@ -1,0 +1,30 @@
+// A failed check as the container stages report it: the check, and the
+// values its line names. The inspection writes the line itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/file.h"
+#include "vhdx_inspect/inspection.h"
+
+namespace vhdx {
+
+using vhdx_inspect::Check;
+using vhdx_inspect::Failure;
+
+// What a stage returns: nothing when every check passed.
+using StageResult = std::optional<Failure>;
+
+inline Failure Failed(Check check) { return Failure{check, {}, std::nullopt, std::nullopt, std::nullopt}; }
+
+inline Failure Failed(Check check, std::int64_t found, std::int64_t expected) {
+  return Failure{check, {}, std::nullopt, found, expected};
+}
+
+// A failed open, read or positioning, with the system's error code.
+inline Failure FailedWithStatus(Check check, platform::ErrorCode status) {
+  return Failure{check, {}, status, std::nullopt, std::nullopt};
+}
+
+}  // namespace vhdx
