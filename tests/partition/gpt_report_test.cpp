@@ -1,10 +1,11 @@
-#include "partition/gpt_report.h"
+#include "report/gpt_report.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "gpt_fixture.h"
+#include "partition/gpt_decode.h"
 
 namespace partition {
 namespace {
@@ -13,13 +14,15 @@ using namespace partition::testing;
 
 std::string EntriesReport(const EntryArray& entries) {
   std::ostringstream out;
-  PrintGptPartitionEntries(GptEntryArrayBytes(entries), out);
+  const HeaderBytes header{};
+  report::PrintGptPartitionEntries(DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)).entries, out);
   return out.str();
 }
 
 std::string HeaderReport(const HeaderBytes& header) {
   std::ostringstream out;
-  PrintEfiHeader(EfiHeaderBytes(header), out);
+  const EntryArray entries{};
+  report::PrintEfiHeader(DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)), out);
   return out.str();
 }
 
@@ -132,7 +135,7 @@ TEST(PrintGptPartitionEntry, NameCheckForTheKnownTypes) {
     EntryArray entries{};
     PutEntry(entries, 0, Entry{c.type, 1, 0, 0, 0, c.name});
     std::ostringstream out;
-    PrintGptPartitionEntry(*platform::LoadRecord<GPT_PARTITION_ENTRY>(entries), out);
+    report::PrintGptPartitionEntry(DecodeGptEntry(*encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries)), out);
     const std::string expected = std::string("\t\tPartition Type:  ") + c.printedType + "\n" +
                                  "\t\tFirstLBA:        0\n\t\tLastLBA:         0\n\t\tAttributes:      0\n" +
                                  "\t\tPartitionName:   " + c.printedName + "\n" +
@@ -146,8 +149,8 @@ TEST(PrintGptPartitionEntry, NameOf36UnitsWithoutTerminatorStopsAtTheEntry) {
   const std::u16string name(36, u'N');
   PutEntry(entries, 0, Entry{kOtherType, 1, 0, 0, 0, name});
   PutEntry(entries, 1, Entry{kOtherType, 0x41, 0, 0, 0, u"next"});  // bytes right after the name
-  const auto entry = platform::LoadRecord<GPT_PARTITION_ENTRY>(entries);
-  EXPECT_EQ(ConvertPartitionName(*entry), std::string(36, 'N'));
+  const auto entry = encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries);
+  EXPECT_EQ(SingleByteName(DecodeGptEntry(*entry).name_units), std::string(36, 'N'));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "partition/gpt_verification.h"
 
+#include "report/gpt_report.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -27,9 +29,11 @@ struct Gpt {
   HeaderBytes backup{};
 
   std::string Verify() const {
-    std::ostringstream out;
+    std::vector<vhdx_inspect::Finding> findings;
     VerifyGpt(EfiHeaderBytes(primary), GptEntryArrayBytes(primaryEntries), EfiHeaderBytes(backup),
-              GptEntryArrayBytes(backupEntries), out);
+              GptEntryArrayBytes(backupEntries), findings);
+    std::ostringstream out;
+    report::PrintVerification(findings, out);
     return out.str();
   }
 };

@@ -1,4 +1,4 @@
-#include "partition/mbr_report.h"
+#include "report/mbr_report.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "byte_fixture.h"
+#include "partition/mbr_decode.h"
 
 namespace partition {
 namespace {
@@ -15,7 +16,7 @@ using testing::Put32;
 
 std::string Report(const std::array<std::byte, kMbrSize>& sector) {
   std::ostringstream out;
-  PrintMbrTable(std::span<const std::byte, kMbrSize>(sector), out);
+  report::PrintMbrTable(DecodeMbr(std::span<const std::byte, kMbrSize>(sector)), out);
   return out.str();
 }
 
@@ -88,7 +89,7 @@ TEST(PrintMbrPartition, DecodesStatusSectorAndCylinder) {
     MBR_PARTITION record{};
     std::memcpy(&record, c.bytes.data(), c.bytes.size());
     std::ostringstream out;
-    PrintMbrPartition(record, out);
+    report::PrintMbrPartition(DecodeMbrPartition(record), out);
     const std::string expected = std::string("\t\tBootable:       ") + c.bootable + "\n" + "\t\tStartHead:      0\n" +
                                  "\t\tStartCylinder:  " + c.startCylinder + "\n" +
                                  "\t\tStartSector:    " + c.startSector + "\n";

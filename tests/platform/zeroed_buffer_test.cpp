@@ -1,6 +1,6 @@
-// The zero-filled buffers: every byte reads as zero until its owner writes
-// it, also when the memory was handed on from a buffer released before, and
-// ReadFrom leaves zeros wherever a read delivers nothing.
+// The zero-filled buffers: every byte of a new buffer reads as zero, and
+// ReadFrom leaves zeros wherever a read delivers nothing, also in a buffer
+// that an earlier read filled.
 #include "platform/zeroed_buffer.h"
 
 #include <gtest/gtest.h>
@@ -89,8 +89,8 @@ TEST(ZeroedBuffer, ReadFromKeepsWhatTheReadDeliversAndZeroFillsTheRest) {
        {Case{4096, 4096}, Case{10, 4096}, Case{0, 4096}, Case{(1 << 20) - 1, 1 << 20}, Case{5000, 4096}}) {
     SCOPED_TRACE(testing::Message() << c.fileSize << " bytes into " << c.bufferSize);
     const std::vector<std::byte> file = Pattern(c.fileSize);
-    ReleaseDirtyBuffer(c.bufferSize);
     ZeroedBuffer buffer(c.bufferSize);
+    std::fill(buffer.span().begin(), buffer.span().end(), kDirt);  // an earlier image's bytes
     std::uint32_t bytesRead = 12345;
     ASSERT_TRUE(buffer.ReadFrom(*MakeMemoryFile(file), bytesRead));
     const std::size_t delivered = std::min(c.fileSize, c.bufferSize);
@@ -115,10 +115,10 @@ TEST(ZeroedBuffer, ReadFromReadsFromTheFilesCurrentPosition) {
 }
 
 TEST(ZeroedBuffer, AFailedReadLeavesTheBufferAllZero) {
-  for (const bool handedOn : {false, true}) {
-    SCOPED_TRACE(handedOn);
-    if (handedOn) ReleaseDirtyBuffer(4096);
+  for (const bool filledBefore : {false, true}) {
+    SCOPED_TRACE(filledBefore);
     ZeroedBuffer buffer(4096);
+    if (filledBefore) std::fill(buffer.span().begin(), buffer.span().end(), kDirt);
     FailingFile file;
     std::uint32_t bytesRead = 12345;
     EXPECT_FALSE(buffer.ReadFrom(file, bytesRead));

@@ -1,10 +1,10 @@
-#include "faulty_file.h"
+#include "testsupport/faulty_file.h"
 
 #include <memory>
 
 #include "platform/memory_file.h"
 
-namespace vhdx_test {
+namespace testsupport {
 namespace {
 
 // The memory file does the reading; this keeps the position so that it can
@@ -54,4 +54,4 @@ platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& l
   return {std::make_unique<FaultyFile>(bytes, log, fault), 0};
 }
 
-}  // namespace vhdx_test
+}  // namespace testsupport

@@ -4,7 +4,7 @@
 // region take 1 MiB each from 1 MiB on.
 #pragma once
 
-namespace vhdx_test {
+namespace testsupport {
 
 inline constexpr char kSampleHeaderBlock[] =
     "\n"
@@ -20,4 +20,4 @@ inline constexpr char kSampleHeaderBlock[] =
     "BATOffset:        0x300000\n"
     "\n";
 
-}  // namespace vhdx_test
+}  // namespace testsupport

@@ -12,7 +12,7 @@
 
 #include "platform/file.h"
 
-namespace vhdx_test {
+namespace testsupport {
 
 struct ReadFault {
   std::uint64_t position = 0;  // a read starting here fails
@@ -28,4 +28,4 @@ using ReadLog = std::vector<std::uint64_t>;
 platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& log,
                                     std::optional<ReadFault> fault = std::nullopt);
 
-}  // namespace vhdx_test
+}  // namespace testsupport
