@@ -11,7 +11,9 @@ constexpr std::uint16_t Cylinder(std::uint8_t sectorCylinderHigh, std::uint8_t c
   return static_cast<std::uint16_t>(cylinderLow | ((sectorCylinderHigh & 0xC0u) << 2));
 }
 
-vhdx_inspect::MbrPartitionRecord DecodePartition(const MBR_PARTITION& record) {
+}  // namespace
+
+vhdx_inspect::MbrPartitionRecord DecodeMbrPartition(const MBR_PARTITION& record) {
   vhdx_inspect::MbrPartitionRecord decoded;
   decoded.bootable = (record.Status & 0x80) != 0;
   decoded.status = record.Status;
@@ -27,13 +29,11 @@ vhdx_inspect::MbrPartitionRecord DecodePartition(const MBR_PARTITION& record) {
   return decoded;
 }
 
-}  // namespace
-
 vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector) {
   const auto mbr = encoding::LoadRecord<MBR_TABLE>(sector);
   vhdx_inspect::MbrRecord decoded;
   decoded.disk_signature = mbr.DiskSignature.value();
-  for (std::size_t n = 0; n < decoded.partitions.size(); ++n) decoded.partitions[n] = DecodePartition(mbr.Partitions[n]);
+  for (std::size_t n = 0; n < decoded.partitions.size(); ++n) decoded.partitions[n] = DecodeMbrPartition(mbr.Partitions[n]);
   return decoded;
 }
 

@@ -11,4 +11,6 @@ namespace partition {
 
 vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector);
 
+vhdx_inspect::MbrPartitionRecord DecodeMbrPartition(const MBR_PARTITION& record);
+
 }  // namespace partition
