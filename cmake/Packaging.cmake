@@ -7,7 +7,9 @@
 #
 # The package's dependencies are computed from the installed binary by
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
-# version is the project version.
+# version is the project version. The library's headers, static library,
+# CMake package and pkg-config file (cmake/LibraryPackage.cmake) make a second
+# package, libvhdx-inspect-dev.
 #
 # For Windows, CPack makes a zip instead (`make package-windows`):
 # vhdx-inspect-<version>-win64.zip, with one folder holding
@@ -83,5 +85,21 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)           # needs dpkg-shlibdeps (dpkg-dev) and file
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, man-db")
+
+# One package per install component: the program, and the library for C++
+# users. The zip holds the program only.
+if(WIN32)
+  set(CPACK_COMPONENTS_ALL program)
+else()
+  set(CPACK_COMPONENTS_ALL program development)
+endif()
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME vhdx-inspect)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvhdx-inspect-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)  # a static library and headers
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libstdc++-12-dev | libstdc++-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+    "check plugin VHDX images: C++ library (development files)\nThe vhdx-inspect library inspects one plugin VHDX image and returns the\nresult as a value: the verdict, the first failed check with its line, the\nGPT verification's findings and every record read. This package holds the\nheaders, the static library, the CMake package (find_package(VhdxInspect))\nand the pkg-config file.")
 
 include(CPack)

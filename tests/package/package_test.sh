@@ -3,7 +3,10 @@
 # into a scratch root against this machine's installed packages, and the
 # installed program, manual page and bash completion are tried there.
 #
-#   package_test.sh <build dir> <project version> <make_sample_image>
+#   package_test.sh <build dir> <project version> <make_sample_image> <source dir>
+#
+# The library's package, libvhdx-inspect-dev, is installed beside it, and the
+# example consumer (examples/consumer) is built against what it installed.
 #
 # Exit status 77 (skipped) when the packaging tools are not installed.
 set -uo pipefail
@@ -15,6 +18,8 @@ export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 build=$1
 version=$2
 make_sample_image=$3
+source=$4
+consumer=${5:-build-consumer}  # no-consumer: the library was built with the sanitizers
 
 for tool in cpack dpkg dpkg-deb dpkg-shlibdeps groff man; do
   if ! command -v "$tool" >/dev/null; then
@@ -39,12 +44,14 @@ if ! (cd "$build" && cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1;
 fi
 shopt -s nullglob
 debs=("$scratch"/out/*.deb)
-if [[ ${#debs[@]} -ne 1 ]]; then
-  echo "FAIL: cpack made ${#debs[@]} .deb files, expected one"
+if [[ ${#debs[@]} -ne 2 ]]; then
+  echo "FAIL: cpack made ${#debs[@]} .deb files, expected two"
   exit 1
 fi
-deb=${debs[0]}
 arch=$(dpkg --print-architecture)
+deb=$scratch/out/vhdx-inspect_${version}_${arch}.deb
+dev_deb=$scratch/out/libvhdx-inspect-dev_${version}_${arch}.deb
+[[ -f $dev_deb ]] || fail "no libvhdx-inspect-dev_${version}_${arch}.deb among $(ls "$scratch/out")"
 [[ $(basename "$deb") == "vhdx-inspect_${version}_${arch}.deb" ]] ||
   fail "package file $(basename "$deb"), expected vhdx-inspect_${version}_${arch}.deb"
 
@@ -78,7 +85,7 @@ root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/available"
 : >"$root/var/lib/dpkg/status"
-IFS=',' read -ra clauses <<<"$depends"
+IFS=',' read -ra clauses <<<"$depends, $(dpkg-deb -f "$dev_deb" Depends)"
 for clause in "${clauses[@]}"; do
   for alternative in ${clause//|/ }; do
     [[ $alternative == \(* || $alternative == *\) || $alternative =~ ^[\<\>=]+$ ]] && continue
@@ -220,6 +227,24 @@ if [[ -r /usr/share/bash-completion/bash_completion ]]; then
     __load_completion vhdx-inspect && complete -p vhdx-inspect' 2>&1)
   [[ $loaded == "complete -F _vhdx_inspect vhdx-inspect" ]] ||
     fail "bash-completion does not load the installed completion: $loaded"
+fi
+
+# --- The library's package ----------------------------------------------------
+[[ $(dpkg-deb -f "$dev_deb" Section) == libdevel ]] || fail "libvhdx-inspect-dev is not in section libdevel"
+if ! dpkg --root="$root" --force-not-root --log=/dev/null -i "$dev_deb" >"$scratch/dpkg-dev.log" 2>&1; then
+  cat "$scratch/dpkg-dev.log"
+  fail "dpkg could not install libvhdx-inspect-dev"
+fi
+[[ -f $root/usr/include/vhdx_inspect/inspect.h ]] || fail "no /usr/include/vhdx_inspect/inspect.h"
+if [[ $consumer == no-consumer ]]; then
+  :
+elif cmake -S "$source/examples/consumer" -B "$scratch/consumer" -DCMAKE_PREFIX_PATH="$root/usr" \
+  >"$scratch/consumer.log" 2>&1 && cmake --build "$scratch/consumer" >>"$scratch/consumer.log" 2>&1; then
+  [[ $("$scratch/consumer/verdicts" "$sample") == "sound $sample" ]] ||
+    fail "the consumer built against the -dev package does not find the sample sound"
+else
+  cat "$scratch/consumer.log"
+  fail "the example consumer does not build against the installed -dev package"
 fi
 
 if [[ $failures -ne 0 ]]; then
