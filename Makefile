@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize lint format package windows package-windows test-windows fuzz bench bench-build clean
+.PHONY: all build run test test-release test-sanitize test-tsan lint format package windows package-windows test-windows fuzz bench bench-build clean
 
 all: build
 
@@ -30,6 +30,14 @@ test-sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# The library and its tests under ThreadSanitizer: inspectors in several
+# threads at once (tests/inspect/threads_test.cpp).
+TSAN_BUILD ?= build-tsan
+test-tsan:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON -DVHDX_TSAN=ON -DVHDX_BUILD_APP=OFF $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target inspect_tests
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/inspect/inspect_tests --gtest_filter='InspectorsInThreads.*:Inspector.*'
 
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
@@ -91,4 +99,4 @@ bench-build:
 WINDOWS_BUILD ?= build-windows
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
