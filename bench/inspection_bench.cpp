@@ -41,7 +41,8 @@ void BM_InspectAndReportSampleImage(benchmark::State& state) {
   vhdx_inspect::Inspector inspector;
   DiscardingBuffer discard;
   std::ostream out(&discard);
-  report::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"), out);  // leaves the stream as a run's first image does
+  report::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"),
+                          out);  // leaves the stream as a run's first image does
   for (auto _ : state) report::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"), out);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBytesReadPerImage);
 }

@@ -38,8 +38,10 @@ std::string WarningMessage(const Inspection& inspection, const vhdx_inspect::War
     }
     case Check::kLogNotReplayed:
       return "LogGuid is not zero: the image holds a log that was never replayed, so it was not closed cleanly.";
-    case Check::kPartitionName: return std::string(kPartitionNameInvalid);
-    default: return {};
+    case Check::kPartitionName:
+      return std::string(kPartitionNameInvalid);
+    default:
+      return {};
   }
 }
 
@@ -55,7 +57,8 @@ void WarnOnPartitionNames(const vhdx_inspect::GptRecord& gpt, vhdx_inspect::GptS
 }  // namespace
 
 void Conclude(Inspection& inspection) {
-  if (inspection.primary_gpt) WarnOnPartitionNames(*inspection.primary_gpt, vhdx_inspect::GptSide::kPrimary, inspection);
+  if (inspection.primary_gpt)
+    WarnOnPartitionNames(*inspection.primary_gpt, vhdx_inspect::GptSide::kPrimary, inspection);
   if (inspection.backup_gpt) WarnOnPartitionNames(*inspection.backup_gpt, vhdx_inspect::GptSide::kBackup, inspection);
   inspection.verdict = VerdictOf(inspection);
   if (inspection.failure) inspection.failure->message = FailureMessage(inspection);

@@ -27,8 +27,8 @@ void WriteValueLine(std::ostream& out, const char* name, const Failure& failure,
 }
 
 void WriteItemOffsetLine(std::ostream& out, const char* item, const Failure& failure) {
-  out << "table_" << item << "->Offset is: " << InCurrentBase(failure.found.value_or(0))
-      << " Offset should be at most " << InCurrentBase(failure.expected.value_or(0));
+  out << "table_" << item << "->Offset is: " << InCurrentBase(failure.found.value_or(0)) << " Offset should be at most "
+      << InCurrentBase(failure.expected.value_or(0));
 }
 
 void WriteSizeRangeLine(std::ostream& out, const char* field, const Failure& failure) {
@@ -40,20 +40,34 @@ void WriteSizeRangeLine(std::ostream& out, const char* field, const Failure& fai
 // The lines with no value, or nothing for a check that has none of its own.
 const char* FixedLine(Check check) {
   switch (check) {
-    case Check::kFileIdentifierSignature: return "Not a VHDX signature.";
-    case Check::kFileIdentifierCreator: return "VHDX not created by Tallowbridge.";
-    case Check::kHeaderSignature: return "Not a valid header.";
-    case Check::kHeaderCrc: return "Not a valid header CRC.";
-    case Check::kRegionTableCrc: return "Not a valid region CRC.";
-    case Check::kRegionTableSignature: return "Not a valid region.";
-    case Check::kBatRegionGuid: return "Bad BAT GUID.";
-    case Check::kMetadataRegionGuid: return "Bad Metadata GUID.";
-    case Check::kMetadataTableSignature: return "Not a valid metadata table header.";
-    case Check::kPluginMetadataMissing: return "Not a Tolvenar VHDX - the plugin metadata is missing.";
-    case Check::kPluginMbrGptSizeZero: return "table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0";
-    case Check::kPluginTrailerOffsetZero: return "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0";
-    case Check::kVolumeImageFileList: return "pTwbMetaData->ImageFileList is not terminated inside the metadata region.";
-    default: return nullptr;
+    case Check::kFileIdentifierSignature:
+      return "Not a VHDX signature.";
+    case Check::kFileIdentifierCreator:
+      return "VHDX not created by Tallowbridge.";
+    case Check::kHeaderSignature:
+      return "Not a valid header.";
+    case Check::kHeaderCrc:
+      return "Not a valid header CRC.";
+    case Check::kRegionTableCrc:
+      return "Not a valid region CRC.";
+    case Check::kRegionTableSignature:
+      return "Not a valid region.";
+    case Check::kBatRegionGuid:
+      return "Bad BAT GUID.";
+    case Check::kMetadataRegionGuid:
+      return "Bad Metadata GUID.";
+    case Check::kMetadataTableSignature:
+      return "Not a valid metadata table header.";
+    case Check::kPluginMetadataMissing:
+      return "Not a Tolvenar VHDX - the plugin metadata is missing.";
+    case Check::kPluginMbrGptSizeZero:
+      return "table_PLUGIN_VHDX_METADATA->nMbrGptSize is: 0";
+    case Check::kPluginTrailerOffsetZero:
+      return "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0";
+    case Check::kVolumeImageFileList:
+      return "pTwbMetaData->ImageFileList is not terminated inside the metadata region.";
+    default:
+      return nullptr;
   }
 }
 
@@ -65,13 +79,19 @@ void WriteFailureLine(std::ostream& out, const Failure& failure, const std::stri
     return;
   }
   switch (failure.check) {
-    case Check::kImageOpen: WriteStatusLine(out, "CreateFile", failure, path); break;
+    case Check::kImageOpen:
+      WriteStatusLine(out, "CreateFile", failure, path);
+      break;
     case Check::kHeaderSectionRead:
     case Check::kPartitionAreaRead:
-    case Check::kGptTrailerRead: WriteStatusLine(out, "ReadFile", failure, path); break;
+    case Check::kGptTrailerRead:
+      WriteStatusLine(out, "ReadFile", failure, path);
+      break;
     case Check::kMetadataRegionSeek:
     case Check::kPartitionAreaSeek:
-    case Check::kGptTrailerSeek: WriteStatusLine(out, "SetFilePointerEx", failure, path); break;
+    case Check::kGptTrailerSeek:
+      WriteStatusLine(out, "SetFilePointerEx", failure, path);
+      break;
     case Check::kHeaderSectionShort:
       out << "Attemped to read " << InCurrentBase(static_cast<std::int32_t>(failure.expected.value_or(0)))
           << " bytes, but " << InCurrentBase(failure.found.value_or(0)) << " were read.";
@@ -80,14 +100,27 @@ void WriteFailureLine(std::ostream& out, const Failure& failure, const std::stri
     case Check::kMetadataTableEntryCount:
       // The count it should be is part of the text, not a number in the current base.
       out << "Entry count is: " << InCurrentBase(failure.found.value_or(0))
-          << (failure.check == Check::kRegionTableEntryCount ? " Entry count should be 2." : " Entry count should be 6.");
+          << (failure.check == Check::kRegionTableEntryCount ? " Entry count should be 2."
+                                                             : " Entry count should be 6.");
       break;
-    case Check::kFileParametersOffset: WriteItemOffsetLine(out, "FILE_PARAMETERS", failure); break;
-    case Check::kVirtualDiskSizeOffset: WriteItemOffsetLine(out, "VIRTUAL_DISK_SIZE", failure); break;
-    case Check::kLogicalSectorSizeOffset: WriteItemOffsetLine(out, "LOGICAL_SECTOR_SIZE", failure); break;
-    case Check::kPhysicalSectorSizeOffset: WriteItemOffsetLine(out, "PHYSICAL_SECTOR_SIZE", failure); break;
-    case Check::kPluginMetadataOffset: WriteItemOffsetLine(out, "PLUGIN_VHDX_METADATA", failure); break;
-    case Check::kBlockSize: WriteValueLine(out, "BlockSize", failure, "BlockSize should be "); break;
+    case Check::kFileParametersOffset:
+      WriteItemOffsetLine(out, "FILE_PARAMETERS", failure);
+      break;
+    case Check::kVirtualDiskSizeOffset:
+      WriteItemOffsetLine(out, "VIRTUAL_DISK_SIZE", failure);
+      break;
+    case Check::kLogicalSectorSizeOffset:
+      WriteItemOffsetLine(out, "LOGICAL_SECTOR_SIZE", failure);
+      break;
+    case Check::kPhysicalSectorSizeOffset:
+      WriteItemOffsetLine(out, "PHYSICAL_SECTOR_SIZE", failure);
+      break;
+    case Check::kPluginMetadataOffset:
+      WriteItemOffsetLine(out, "PLUGIN_VHDX_METADATA", failure);
+      break;
+    case Check::kBlockSize:
+      WriteValueLine(out, "BlockSize", failure, "BlockSize should be ");
+      break;
     case Check::kPluginLength:
       WriteValueLine(out, "table_PLUGIN_VHDX_METADATA->Length", failure, "PLUGIN_VHDX_METADATA->cbTotalMetaData ");
       break;
@@ -101,8 +134,12 @@ void WriteFailureLine(std::ostream& out, const Failure& failure, const std::stri
     case Check::kVolumeSize:
       WriteValueLine(out, "pTwbMetaData->MySize", failure, "entry_PLUGIN_VHDX_METADATA->MetaData[ i ].cbSize is ");
       break;
-    case Check::kPartitionAreaSize: WriteSizeRangeLine(out, "nMbrGptSize", failure); break;
-    case Check::kGptTrailerLength: WriteSizeRangeLine(out, "nGptTrailerLength", failure); break;
+    case Check::kPartitionAreaSize:
+      WriteSizeRangeLine(out, "nMbrGptSize", failure);
+      break;
+    case Check::kGptTrailerLength:
+      WriteSizeRangeLine(out, "nGptTrailerLength", failure);
+      break;
     case Check::kPartitionTablesAllocation:
       out << "Cannot allocate " << InCurrentBase(failure.found.value_or(0)) << " bytes for the partition tables.";
       break;
@@ -110,7 +147,8 @@ void WriteFailureLine(std::ostream& out, const Failure& failure, const std::stri
       out << "The partition tables at offset " << InCurrentBase(failure.found.value_or(0)) << " do not fit in the "
           << InCurrentBase(failure.expected.value_or(0)) << " bytes read.";
       break;
-    default: break;  // a failed read of the metadata region has no line of its own
+    default:
+      break;  // a failed read of the metadata region has no line of its own
   }
 }
 
@@ -122,19 +160,32 @@ void WriteVirtualSizeWarning(std::ostream& out, const vhdx_inspect::MetadataReco
 
 std::string_view FindingText(Check check) {
   switch (check) {
-    case Check::kGptSignature: return "Signature is invalid.";
-    case Check::kGptRevision: return "Revision is invalid.";
-    case Check::kGptHeaderSize: return "HeaderSize is invalid.";
-    case Check::kGptNumberOfPartitionEntries: return "NumberOfPartitionEntries is invalid.";
-    case Check::kGptSizeOfPartitionEntry: return "SizeOfPartitionEntry is invalid.";
-    case Check::kGptHeaderCrc: return "HeaderCRC32 is invalid.";
-    case Check::kGptEntryArrayCrc: return "PartitionEntryArrayCRC32 is invalid.";
-    case Check::kGptMyLba: return "pEfiHeader->MyLBA is invalid.";
-    case Check::kGptAlternateLba: return "pEfiHeader->AlternateLBA is invalid.";
-    case Check::kGptFirstUsableLba: return "pEfiHeader->FirstUsableLBA is invalid.";
-    case Check::kGptLastUsableLba: return "pEfiHeader->LastUsableLBA is invalid.";
-    case Check::kGptEntryArrayCrcAgreement: return "pEfiHeader->PartitionEntryArrayCRC32 is invalid.";
-    default: return {};
+    case Check::kGptSignature:
+      return "Signature is invalid.";
+    case Check::kGptRevision:
+      return "Revision is invalid.";
+    case Check::kGptHeaderSize:
+      return "HeaderSize is invalid.";
+    case Check::kGptNumberOfPartitionEntries:
+      return "NumberOfPartitionEntries is invalid.";
+    case Check::kGptSizeOfPartitionEntry:
+      return "SizeOfPartitionEntry is invalid.";
+    case Check::kGptHeaderCrc:
+      return "HeaderCRC32 is invalid.";
+    case Check::kGptEntryArrayCrc:
+      return "PartitionEntryArrayCRC32 is invalid.";
+    case Check::kGptMyLba:
+      return "pEfiHeader->MyLBA is invalid.";
+    case Check::kGptAlternateLba:
+      return "pEfiHeader->AlternateLBA is invalid.";
+    case Check::kGptFirstUsableLba:
+      return "pEfiHeader->FirstUsableLBA is invalid.";
+    case Check::kGptLastUsableLba:
+      return "pEfiHeader->LastUsableLBA is invalid.";
+    case Check::kGptEntryArrayCrcAgreement:
+      return "pEfiHeader->PartitionEntryArrayCRC32 is invalid.";
+    default:
+      return {};
   }
 }
 

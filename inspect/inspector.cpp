@@ -39,7 +39,7 @@ struct Access {
 
 }  // namespace detail
 
-Inspector::Inspector() : buffers_(new(std::nothrow) detail::Buffers) {}
+Inspector::Inspector() : buffers_(new (std::nothrow) detail::Buffers) {}
 Inspector::~Inspector() = default;
 Inspector::Inspector(Inspector&&) noexcept = default;
 Inspector& Inspector::operator=(Inspector&&) noexcept = default;

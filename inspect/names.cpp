@@ -10,74 +10,136 @@ namespace vhdx_inspect {
 
 const char* CheckName(Check check) {
   switch (check) {
-    case Check::kImageOpen: return "image.open";
-    case Check::kHeaderSectionRead: return "header_section.read";
-    case Check::kHeaderSectionShort: return "header_section.short";
-    case Check::kFileIdentifierSignature: return "file_identifier.signature";
-    case Check::kFileIdentifierCreator: return "file_identifier.creator";
-    case Check::kHeaderSignature: return "header.signature";
-    case Check::kHeaderCrc: return "header.crc";
-    case Check::kRegionTableCrc: return "region_table.crc";
-    case Check::kRegionTableSignature: return "region_table.signature";
-    case Check::kRegionTableEntryCount: return "region_table.entry_count";
-    case Check::kBatRegionGuid: return "region_table.bat_guid";
-    case Check::kMetadataRegionGuid: return "region_table.metadata_guid";
-    case Check::kMetadataRegionSeek: return "metadata_region.seek";
-    case Check::kMetadataRegionRead: return "metadata_region.read";
-    case Check::kMetadataTableSignature: return "metadata_table.signature";
-    case Check::kMetadataTableEntryCount: return "metadata_table.entry_count";
-    case Check::kPluginMetadataMissing: return "metadata_table.plugin_missing";
-    case Check::kFileParametersOffset: return "metadata_table.file_parameters_offset";
-    case Check::kVirtualDiskSizeOffset: return "metadata_table.virtual_disk_size_offset";
-    case Check::kLogicalSectorSizeOffset: return "metadata_table.logical_sector_size_offset";
-    case Check::kPhysicalSectorSizeOffset: return "metadata_table.physical_sector_size_offset";
-    case Check::kPluginMetadataOffset: return "metadata_table.plugin_offset";
-    case Check::kBlockSize: return "file_parameters.block_size";
-    case Check::kPluginLength: return "plugin.length";
-    case Check::kPluginMbrGptSizeZero: return "plugin.mbr_gpt_size_zero";
-    case Check::kPluginTrailerOffsetZero: return "plugin.trailer_offset_zero";
-    case Check::kVolumeOffset: return "volume.offset";
-    case Check::kVolumeSize: return "volume.size";
-    case Check::kVolumeImageFileList: return "volume.image_file_list";
-    case Check::kPluginTotalSize: return "plugin.total_size";
-    case Check::kPartitionAreaSize: return "partition_area.size";
-    case Check::kGptTrailerLength: return "gpt_trailer.length";
-    case Check::kPartitionTablesAllocation: return "partition_tables.allocation";
-    case Check::kPartitionTablesFit: return "partition_tables.fit";
-    case Check::kPartitionAreaSeek: return "partition_area.seek";
-    case Check::kPartitionAreaRead: return "partition_area.read";
-    case Check::kGptTrailerSeek: return "gpt_trailer.seek";
-    case Check::kGptTrailerRead: return "gpt_trailer.read";
-    case Check::kGptSignature: return "gpt.signature";
-    case Check::kGptRevision: return "gpt.revision";
-    case Check::kGptHeaderSize: return "gpt.header_size";
-    case Check::kGptNumberOfPartitionEntries: return "gpt.number_of_partition_entries";
-    case Check::kGptSizeOfPartitionEntry: return "gpt.size_of_partition_entry";
-    case Check::kGptHeaderCrc: return "gpt.header_crc";
-    case Check::kGptEntryArrayCrc: return "gpt.entry_array_crc";
-    case Check::kGptMyLba: return "gpt.my_lba";
-    case Check::kGptAlternateLba: return "gpt.alternate_lba";
-    case Check::kGptFirstUsableLba: return "gpt.first_usable_lba";
-    case Check::kGptLastUsableLba: return "gpt.last_usable_lba";
-    case Check::kGptEntryArrayCrcAgreement: return "gpt.entry_array_crc_agreement";
-    case Check::kVirtualDiskSizeMismatch: return "metadata.virtual_disk_size";
-    case Check::kLogNotReplayed: return "header.log_guid";
-    case Check::kPartitionName: return "gpt.partition_name";
-    case Check::kFolderMissing: return "folder.missing";
-    case Check::kFolderNotAFolder: return "folder.not_a_folder";
-    case Check::kFolderUnlistable: return "folder.unlistable";
-    case Check::kFolderEntryUnexaminable: return "folder.entry_unexaminable";
+    case Check::kImageOpen:
+      return "image.open";
+    case Check::kHeaderSectionRead:
+      return "header_section.read";
+    case Check::kHeaderSectionShort:
+      return "header_section.short";
+    case Check::kFileIdentifierSignature:
+      return "file_identifier.signature";
+    case Check::kFileIdentifierCreator:
+      return "file_identifier.creator";
+    case Check::kHeaderSignature:
+      return "header.signature";
+    case Check::kHeaderCrc:
+      return "header.crc";
+    case Check::kRegionTableCrc:
+      return "region_table.crc";
+    case Check::kRegionTableSignature:
+      return "region_table.signature";
+    case Check::kRegionTableEntryCount:
+      return "region_table.entry_count";
+    case Check::kBatRegionGuid:
+      return "region_table.bat_guid";
+    case Check::kMetadataRegionGuid:
+      return "region_table.metadata_guid";
+    case Check::kMetadataRegionSeek:
+      return "metadata_region.seek";
+    case Check::kMetadataRegionRead:
+      return "metadata_region.read";
+    case Check::kMetadataTableSignature:
+      return "metadata_table.signature";
+    case Check::kMetadataTableEntryCount:
+      return "metadata_table.entry_count";
+    case Check::kPluginMetadataMissing:
+      return "metadata_table.plugin_missing";
+    case Check::kFileParametersOffset:
+      return "metadata_table.file_parameters_offset";
+    case Check::kVirtualDiskSizeOffset:
+      return "metadata_table.virtual_disk_size_offset";
+    case Check::kLogicalSectorSizeOffset:
+      return "metadata_table.logical_sector_size_offset";
+    case Check::kPhysicalSectorSizeOffset:
+      return "metadata_table.physical_sector_size_offset";
+    case Check::kPluginMetadataOffset:
+      return "metadata_table.plugin_offset";
+    case Check::kBlockSize:
+      return "file_parameters.block_size";
+    case Check::kPluginLength:
+      return "plugin.length";
+    case Check::kPluginMbrGptSizeZero:
+      return "plugin.mbr_gpt_size_zero";
+    case Check::kPluginTrailerOffsetZero:
+      return "plugin.trailer_offset_zero";
+    case Check::kVolumeOffset:
+      return "volume.offset";
+    case Check::kVolumeSize:
+      return "volume.size";
+    case Check::kVolumeImageFileList:
+      return "volume.image_file_list";
+    case Check::kPluginTotalSize:
+      return "plugin.total_size";
+    case Check::kPartitionAreaSize:
+      return "partition_area.size";
+    case Check::kGptTrailerLength:
+      return "gpt_trailer.length";
+    case Check::kPartitionTablesAllocation:
+      return "partition_tables.allocation";
+    case Check::kPartitionTablesFit:
+      return "partition_tables.fit";
+    case Check::kPartitionAreaSeek:
+      return "partition_area.seek";
+    case Check::kPartitionAreaRead:
+      return "partition_area.read";
+    case Check::kGptTrailerSeek:
+      return "gpt_trailer.seek";
+    case Check::kGptTrailerRead:
+      return "gpt_trailer.read";
+    case Check::kGptSignature:
+      return "gpt.signature";
+    case Check::kGptRevision:
+      return "gpt.revision";
+    case Check::kGptHeaderSize:
+      return "gpt.header_size";
+    case Check::kGptNumberOfPartitionEntries:
+      return "gpt.number_of_partition_entries";
+    case Check::kGptSizeOfPartitionEntry:
+      return "gpt.size_of_partition_entry";
+    case Check::kGptHeaderCrc:
+      return "gpt.header_crc";
+    case Check::kGptEntryArrayCrc:
+      return "gpt.entry_array_crc";
+    case Check::kGptMyLba:
+      return "gpt.my_lba";
+    case Check::kGptAlternateLba:
+      return "gpt.alternate_lba";
+    case Check::kGptFirstUsableLba:
+      return "gpt.first_usable_lba";
+    case Check::kGptLastUsableLba:
+      return "gpt.last_usable_lba";
+    case Check::kGptEntryArrayCrcAgreement:
+      return "gpt.entry_array_crc_agreement";
+    case Check::kVirtualDiskSizeMismatch:
+      return "metadata.virtual_disk_size";
+    case Check::kLogNotReplayed:
+      return "header.log_guid";
+    case Check::kPartitionName:
+      return "gpt.partition_name";
+    case Check::kFolderMissing:
+      return "folder.missing";
+    case Check::kFolderNotAFolder:
+      return "folder.not_a_folder";
+    case Check::kFolderUnlistable:
+      return "folder.unlistable";
+    case Check::kFolderEntryUnexaminable:
+      return "folder.entry_unexaminable";
   }
   return "unknown";
 }
 
 const char* VerdictName(Verdict verdict) {
   switch (verdict) {
-    case Verdict::kSound: return "sound";
-    case Verdict::kGptMismatch: return "gpt_mismatch";
-    case Verdict::kCorrupt: return "corrupt";
-    case Verdict::kUnreadable: return "unreadable";
-    case Verdict::kNotPlugin: return "not_plugin";
+    case Verdict::kSound:
+      return "sound";
+    case Verdict::kGptMismatch:
+      return "gpt_mismatch";
+    case Verdict::kCorrupt:
+      return "corrupt";
+    case Verdict::kUnreadable:
+      return "unreadable";
+    case Verdict::kNotPlugin:
+      return "not_plugin";
   }
   return "unknown";
 }

@@ -60,8 +60,9 @@ template <std::size_t Extent>
 std::optional<std::span<const std::byte, Extent>> View(const AreaBuffer& buffer, std::size_t offset,
                                                        StageResult& failure) {
   auto view = encoding::ViewAt<Extent>(buffer.view(), offset);
-  if (!view && !failure) failure = Failed(Check::kPartitionTablesFit, static_cast<std::int64_t>(offset),
-                                          static_cast<std::int64_t>(buffer.size));
+  if (!view && !failure)
+    failure =
+        Failed(Check::kPartitionTablesFit, static_cast<std::int64_t>(offset), static_cast<std::int64_t>(buffer.size));
   return view;
 }
 
@@ -79,8 +80,8 @@ StageResult InspectPartitionTables(platform::File& file, Inspection& inspection)
   const vhdx_inspect::RegionsRecord& regions = *inspection.regions;
   const std::uint32_t sectorSize = inspection.metadata->logical_sector_size;
 
-  if (StageResult failed = CheckAreaSize(Check::kPartitionAreaSize, sizes.mbr_gpt_size,
-                                         MinPartitionTableAreaSize(sectorSize))) {
+  if (StageResult failed =
+          CheckAreaSize(Check::kPartitionAreaSize, sizes.mbr_gpt_size, MinPartitionTableAreaSize(sectorSize))) {
     return failed;
   }
   if (StageResult failed = CheckAreaSize(Check::kGptTrailerLength, sizes.gpt_trailer_length, kMinGptTrailerLength)) {
@@ -106,8 +107,8 @@ StageResult InspectPartitionTables(platform::File& file, Inspection& inspection)
   inspection.primary_gpt = partition::DecodeGpt(*primaryHeader, *primaryEntries);
 
   if (StageResult failed = ReadAt(file, regions.data_area_offset, regions.bat_offset,
-                                  static_cast<std::uint64_t>(sizes.gpt_trailer_offset), trailer,
-                                  Check::kGptTrailerSeek, Check::kGptTrailerRead)) {
+                                  static_cast<std::uint64_t>(sizes.gpt_trailer_offset), trailer, Check::kGptTrailerSeek,
+                                  Check::kGptTrailerRead)) {
     return failed;
   }
   const auto backupEntries = View<partition::kGptEntryArraySize>(trailer, 0, misfit);

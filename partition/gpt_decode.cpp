@@ -40,7 +40,8 @@ vhdx_inspect::GptEntryRecord DecodeGptEntry(const GPT_PARTITION_ENTRY& entry) {
     decoded.name_units.push_back(unit.value());
   }
   decoded.name = encoding::Utf16ToUtf8(decoded.name_units);
-  decoded.name_fits_type = type.expectedName.empty() || NameFitsType(SingleByteName(decoded.name_units), type.expectedName);
+  decoded.name_fits_type =
+      type.expectedName.empty() || NameFitsType(SingleByteName(decoded.name_units), type.expectedName);
   return decoded;
 }
 

@@ -33,7 +33,8 @@ vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector) {
   const auto mbr = encoding::LoadRecord<MBR_TABLE>(sector);
   vhdx_inspect::MbrRecord decoded;
   decoded.disk_signature = mbr.DiskSignature.value();
-  for (std::size_t n = 0; n < decoded.partitions.size(); ++n) decoded.partitions[n] = DecodeMbrPartition(mbr.Partitions[n]);
+  for (std::size_t n = 0; n < decoded.partitions.size(); ++n)
+    decoded.partitions[n] = DecodeMbrPartition(mbr.Partitions[n]);
   return decoded;
 }
 

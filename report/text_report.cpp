@@ -21,16 +21,22 @@ enum class Place { kBeforeReport, kAfterHeaderBlock, kAfterSizeLines, kBeforeMbr
 
 Place PlaceOf(const Inspection& inspection) {
   switch (inspection.failure->check) {
-    case Check::kMetadataRegionRead: return Place::kAfterHeaderBlock;
+    case Check::kMetadataRegionRead:
+      return Place::kAfterHeaderBlock;
     case Check::kPartitionAreaSize:
     case Check::kGptTrailerLength:
-    case Check::kPartitionTablesAllocation: return Place::kAfterSizeLines;
+    case Check::kPartitionTablesAllocation:
+      return Place::kAfterSizeLines;
     case Check::kPartitionAreaSeek:
-    case Check::kPartitionAreaRead: return Place::kBeforeMbr;
+    case Check::kPartitionAreaRead:
+      return Place::kBeforeMbr;
     case Check::kGptTrailerSeek:
-    case Check::kGptTrailerRead: return Place::kAfterPrimaryGpt;
-    case Check::kPartitionTablesFit: return inspection.primary_gpt ? Place::kAfterPrimaryGpt : Place::kBeforeMbr;
-    default: return Place::kBeforeReport;
+    case Check::kGptTrailerRead:
+      return Place::kAfterPrimaryGpt;
+    case Check::kPartitionTablesFit:
+      return inspection.primary_gpt ? Place::kAfterPrimaryGpt : Place::kBeforeMbr;
+    default:
+      return Place::kBeforeReport;
   }
 }
 

@@ -16,62 +16,62 @@ enum class Check : std::uint16_t {
   kImageOpen = 1,  // "image.open"
 
   // The header section: one 1 MiB read at offset 0.
-  kHeaderSectionRead = 2,       // "header_section.read": the read failed (status kept)
-  kHeaderSectionShort = 3,      // "header_section.short": the file ends inside it
-  kFileIdentifierSignature = 4, // "file_identifier.signature"
-  kFileIdentifierCreator = 5,   // "file_identifier.creator"
-  kHeaderSignature = 6,         // "header.signature"
-  kHeaderCrc = 7,               // "header.crc"
-  kRegionTableCrc = 8,          // "region_table.crc": neither copy's CRC-32C matches
-  kRegionTableSignature = 9,    // "region_table.signature"
-  kRegionTableEntryCount = 10,  // "region_table.entry_count"
-  kBatRegionGuid = 11,          // "region_table.bat_guid"
-  kMetadataRegionGuid = 12,     // "region_table.metadata_guid"
+  kHeaderSectionRead = 2,        // "header_section.read": the read failed (status kept)
+  kHeaderSectionShort = 3,       // "header_section.short": the file ends inside it
+  kFileIdentifierSignature = 4,  // "file_identifier.signature"
+  kFileIdentifierCreator = 5,    // "file_identifier.creator"
+  kHeaderSignature = 6,          // "header.signature"
+  kHeaderCrc = 7,                // "header.crc"
+  kRegionTableCrc = 8,           // "region_table.crc": neither copy's CRC-32C matches
+  kRegionTableSignature = 9,     // "region_table.signature"
+  kRegionTableEntryCount = 10,   // "region_table.entry_count"
+  kBatRegionGuid = 11,           // "region_table.bat_guid"
+  kMetadataRegionGuid = 12,      // "region_table.metadata_guid"
 
   // The metadata region: one 2 MiB read at the region's offset.
-  kMetadataRegionSeek = 13,             // "metadata_region.seek" (status kept)
-  kMetadataRegionRead = 14,             // "metadata_region.read" (status kept; the text report has no line)
-  kMetadataTableSignature = 15,         // "metadata_table.signature"
-  kMetadataTableEntryCount = 16,        // "metadata_table.entry_count"
-  kPluginMetadataMissing = 17,          // "metadata_table.plugin_missing"
-  kFileParametersOffset = 18,           // "metadata_table.file_parameters_offset"
-  kVirtualDiskSizeOffset = 19,          // "metadata_table.virtual_disk_size_offset"
-  kLogicalSectorSizeOffset = 20,        // "metadata_table.logical_sector_size_offset"
-  kPhysicalSectorSizeOffset = 21,       // "metadata_table.physical_sector_size_offset"
-  kPluginMetadataOffset = 22,           // "metadata_table.plugin_offset"
-  kBlockSize = 23,                      // "file_parameters.block_size"
-  kPluginLength = 24,                   // "plugin.length": item length against cbTotalMetaData
-  kPluginMbrGptSizeZero = 25,           // "plugin.mbr_gpt_size_zero"
-  kPluginTrailerOffsetZero = 26,        // "plugin.trailer_offset_zero"
-  kVolumeOffset = 27,                   // "volume.offset"
-  kVolumeSize = 28,                     // "volume.size": MySize against the entry's cbSize
-  kVolumeImageFileList = 29,            // "volume.image_file_list": not terminated
-  kPluginTotalSize = 30,                // "plugin.total_size": item length against the volumes' sum
+  kMetadataRegionSeek = 13,        // "metadata_region.seek" (status kept)
+  kMetadataRegionRead = 14,        // "metadata_region.read" (status kept; the text report has no line)
+  kMetadataTableSignature = 15,    // "metadata_table.signature"
+  kMetadataTableEntryCount = 16,   // "metadata_table.entry_count"
+  kPluginMetadataMissing = 17,     // "metadata_table.plugin_missing"
+  kFileParametersOffset = 18,      // "metadata_table.file_parameters_offset"
+  kVirtualDiskSizeOffset = 19,     // "metadata_table.virtual_disk_size_offset"
+  kLogicalSectorSizeOffset = 20,   // "metadata_table.logical_sector_size_offset"
+  kPhysicalSectorSizeOffset = 21,  // "metadata_table.physical_sector_size_offset"
+  kPluginMetadataOffset = 22,      // "metadata_table.plugin_offset"
+  kBlockSize = 23,                 // "file_parameters.block_size"
+  kPluginLength = 24,              // "plugin.length": item length against cbTotalMetaData
+  kPluginMbrGptSizeZero = 25,      // "plugin.mbr_gpt_size_zero"
+  kPluginTrailerOffsetZero = 26,   // "plugin.trailer_offset_zero"
+  kVolumeOffset = 27,              // "volume.offset"
+  kVolumeSize = 28,                // "volume.size": MySize against the entry's cbSize
+  kVolumeImageFileList = 29,       // "volume.image_file_list": not terminated
+  kPluginTotalSize = 30,           // "plugin.total_size": item length against the volumes' sum
 
   // The partition-table area and the GPT trailer in the data area.
-  kPartitionAreaSize = 31,         // "partition_area.size"
-  kGptTrailerLength = 32,          // "gpt_trailer.length"
-  kPartitionTablesAllocation = 33, // "partition_tables.allocation"
-  kPartitionTablesFit = 34,        // "partition_tables.fit"
-  kPartitionAreaSeek = 35,         // "partition_area.seek" (status kept)
-  kPartitionAreaRead = 36,         // "partition_area.read" (status kept)
-  kGptTrailerSeek = 37,            // "gpt_trailer.seek" (status kept)
-  kGptTrailerRead = 38,            // "gpt_trailer.read" (status kept)
+  kPartitionAreaSize = 31,          // "partition_area.size"
+  kGptTrailerLength = 32,           // "gpt_trailer.length"
+  kPartitionTablesAllocation = 33,  // "partition_tables.allocation"
+  kPartitionTablesFit = 34,         // "partition_tables.fit"
+  kPartitionAreaSeek = 35,          // "partition_area.seek" (status kept)
+  kPartitionAreaRead = 36,          // "partition_area.read" (status kept)
+  kGptTrailerSeek = 37,             // "gpt_trailer.seek" (status kept)
+  kGptTrailerRead = 38,             // "gpt_trailer.read" (status kept)
 
   // GPT verification findings: a header's own fields, then the primary
   // header against the backup.
-  kGptSignature = 50,                  // "gpt.signature"
-  kGptRevision = 51,                   // "gpt.revision"
-  kGptHeaderSize = 52,                 // "gpt.header_size"
-  kGptNumberOfPartitionEntries = 53,   // "gpt.number_of_partition_entries"
-  kGptSizeOfPartitionEntry = 54,       // "gpt.size_of_partition_entry"
-  kGptHeaderCrc = 55,                  // "gpt.header_crc"
-  kGptEntryArrayCrc = 56,              // "gpt.entry_array_crc"
-  kGptMyLba = 57,                      // "gpt.my_lba"
-  kGptAlternateLba = 58,               // "gpt.alternate_lba"
-  kGptFirstUsableLba = 59,             // "gpt.first_usable_lba"
-  kGptLastUsableLba = 60,              // "gpt.last_usable_lba"
-  kGptEntryArrayCrcAgreement = 61,     // "gpt.entry_array_crc_agreement"
+  kGptSignature = 50,                 // "gpt.signature"
+  kGptRevision = 51,                  // "gpt.revision"
+  kGptHeaderSize = 52,                // "gpt.header_size"
+  kGptNumberOfPartitionEntries = 53,  // "gpt.number_of_partition_entries"
+  kGptSizeOfPartitionEntry = 54,      // "gpt.size_of_partition_entry"
+  kGptHeaderCrc = 55,                 // "gpt.header_crc"
+  kGptEntryArrayCrc = 56,             // "gpt.entry_array_crc"
+  kGptMyLba = 57,                     // "gpt.my_lba"
+  kGptAlternateLba = 58,              // "gpt.alternate_lba"
+  kGptFirstUsableLba = 59,            // "gpt.first_usable_lba"
+  kGptLastUsableLba = 60,             // "gpt.last_usable_lba"
+  kGptEntryArrayCrcAgreement = 61,    // "gpt.entry_array_crc_agreement"
 
   // Warnings: the inspection goes on.
   kVirtualDiskSizeMismatch = 80,  // "metadata.virtual_disk_size"
