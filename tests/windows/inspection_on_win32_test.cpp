@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/inspect_plugin_vhdx.h"
-#include "platform/memory_file.h"
+#include "report/text_report.h"
+#include "vhdx_inspect/inspect.h"
 #include "scratch_file.h"
 #include "testsupport/plugin_image.h"
 
@@ -28,13 +28,15 @@ constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
 
 std::string InspectFile(const std::string& path) {
   std::ostringstream out;
-  app::InspectPluginVhdx(path, out);
+  vhdx_inspect::Inspector inspector;
+  report::WriteTextReport(inspector.Inspect(path), out);
   return out.str();
 }
 
 std::string InspectMemory(const std::string& name, const PluginImage& image) {
   std::ostringstream out;
-  app::InspectPluginVhdx(name, {platform::MakeMemoryFile(image.bytes()), 0}, out);
+  vhdx_inspect::Inspector inspector;
+  report::WriteTextReport(inspector.Inspect(image.bytes(), name), out);
   return out.str();
 }
 
@@ -106,6 +108,20 @@ TEST(InspectionOnWin32Test, AnImageThatCannotBeOpenedGivesTheCreateFileLine) {
     EXPECT_EQ(InspectFile(c.path), "CreateFile failed with status " + std::to_string(c.status) +
                                        " for file: " + c.path + "\nException occurred: plugin VHDX is corrupt\n");
   }
+}
+
+// A trailer offset that puts the position past the signed 64-bit range: the
+// Windows status for a negative seek, in the hexadecimal the size lines left.
+TEST(InspectionOnWin32Test, ATrailerBeyondTheSignedRangeGivesTheSetFilePointerExLine) {
+  PluginImage image = PluginImage::Build(ImageDescription{});
+  image.PutInPluginItem(testsupport::plugin_field::kGptTrailerDiskOffset, std::uint64_t{0x7FFFFFFFFFFFFFFF});
+  ScratchPath path(".vhdx");
+  image.WriteTo(path.str());
+  vhdx_inspect::Inspector inspector;
+  const vhdx_inspect::Inspection result = inspector.Inspect(path.str());
+  ASSERT_TRUE(result.failure);
+  EXPECT_EQ(result.failure->check, vhdx_inspect::Check::kGptTrailerSeek);
+  EXPECT_EQ(result.failure->message, "SetFilePointerEx failed with status 0x83 for file: " + path.str());
 }
 
 }  // namespace
