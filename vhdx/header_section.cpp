@@ -30,9 +30,9 @@ bool ChecksumMatches(std::span<std::byte, Extent> structure) {
 vhdx_inspect::Guid PublicGuid(const Guid& guid) { return vhdx_inspect::Guid{guid.bytes}; }
 
 vhdx_inspect::HeaderRecord HeaderRecordOf(const VHDX_HEADER& header) {
-  return {header.SequenceNumber.value(),       header.Version.value(),       header.LogVersion.value(),
-          header.LogLength.value(),            header.LogOffset.value(),     PublicGuid(header.FileWriteGuid),
-          PublicGuid(header.DataWriteGuid),    PublicGuid(header.LogGuid)};
+  return {header.SequenceNumber.value(),    header.Version.value(),    header.LogVersion.value(),
+          header.LogLength.value(),         header.LogOffset.value(),  PublicGuid(header.FileWriteGuid),
+          PublicGuid(header.DataWriteGuid), PublicGuid(header.LogGuid)};
 }
 
 // The checks after the read, over the whole section.

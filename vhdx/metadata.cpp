@@ -72,14 +72,10 @@ vhdx_inspect::PluginHeaderRecord PluginHeaderRecordOf(const PLUGIN_VHDX_METADATA
 
 vhdx_inspect::VolumeRecord VolumeRecordOf(const PLUGIN_METADATA_ENTRY& entry, const VOLUME_PLUGIN_METADATA& record,
                                           std::span<const std::byte> imageFileList) {
-  return {entry.cbSize.value(),
-          entry.cbMetaDataOffset.value(),
-          record.MySize.value(),
-          record.nVolumeSize.value(),
-          record.cbPassword.value(),
-          record.cbPasswordOffset.value(),
-          imageFileList.size(),
-          encoding::Utf16LeBytesToUtf8(imageFileList)};
+  return {entry.cbSize.value(),      entry.cbMetaDataOffset.value(),
+          record.MySize.value(),     record.nVolumeSize.value(),
+          record.cbPassword.value(), record.cbPasswordOffset.value(),
+          imageFileList.size(),      encoding::Utf16LeBytesToUtf8(imageFileList)};
 }
 
 // Walks the volume list up to its first empty entry, keeps each volume's
@@ -139,12 +135,14 @@ StageResult CheckPluginMetadata(Region region, const METADATA_TABLE& table, Insp
 StageResult CheckRegion(Region region, Inspection& inspection) {
   const auto table = LoadRecord<METADATA_TABLE>(region);
   if (table.Header.Signature != kMetadataTableSignature) return Failed(Check::kMetadataTableSignature);
-  if (table.Header.EntryCount.value() != 6) return Failed(Check::kMetadataTableEntryCount, table.Header.EntryCount.value(), 6);
+  if (table.Header.EntryCount.value() != 6)
+    return Failed(Check::kMetadataTableEntryCount, table.Header.EntryCount.value(), 6);
   if (table.Entries[kPluginMetadata.entry].ItemId != PluginMetadataGuid) return Failed(Check::kPluginMetadataMissing);
 
   const auto blockSize = ReadItem<encoding::le_u32>(region, table, kFileParameters);
   if (!blockSize) return ItemOutOfRange(table, kFileParameters, 4);
-  if (blockSize->value() != kRequiredBlockSize) return Failed(Check::kBlockSize, blockSize->value(), kRequiredBlockSize);
+  if (blockSize->value() != kRequiredBlockSize)
+    return Failed(Check::kBlockSize, blockSize->value(), kRequiredBlockSize);
   const auto virtualDiskSize = ReadItem<encoding::le_u64>(region, table, kVirtualDiskSize);
   if (!virtualDiskSize) return ItemOutOfRange(table, kVirtualDiskSize, 8);
   const auto logicalSectorSize = ReadItem<encoding::le_u32>(region, table, kLogicalSectorSize);

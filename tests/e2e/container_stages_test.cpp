@@ -53,7 +53,6 @@ std::vector<std::byte> Bytes(const std::string& text) {
   return bytes;
 }
 
-
 const Guid kSomeOtherGuid = GuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
 
 // ---------------------------------------------------------------------------

@@ -24,7 +24,10 @@ TEST(Utf16ToUtf8, EncodesEachLengthAndReplacesLoneSurrogates) {
       {"three bytes", {0x65E5, 0x672C}, "\xE6\x97\xA5\xE6\x9C\xAC"},
       {"a pair", {0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
       {"a lone high surrogate at the end", {'a', 0xD800}, "a\xEF\xBF\xBD"},
-      {"a lone low surrogate", {0xDC00, 'b'}, "\xEF\xBF\xBD" "b"},
+      {"a lone low surrogate",
+       {0xDC00, 'b'},
+       "\xEF\xBF\xBD"
+       "b"},
       {"two high surrogates", {0xD800, 0xD801, 0xDC01}, "\xEF\xBF\xBD\xF0\x90\x90\x81"},
   };
   for (const Case& c : cases) {

@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
+#include "inspect/inspect_opened.h"
 #include "testsupport/faulty_file.h"
 #include "testsupport/plugin_image.h"
 #include "testsupport/refused_allocation.h"
-#include "inspect/inspect_opened.h"
 
 namespace inspect_test {
 namespace {
@@ -92,9 +92,13 @@ TEST(Inspection, VerdictsForWhatUsersBranchOn) {
   const Case cases[] = {
       {"sound", {}, {}, Verdict::kSound},
       {"another maker's VHDX", [](ImageDescription& d) { d.creator = u"Someone Else 1.0"; }, {}, Verdict::kNotPlugin},
-      {"a backup header changed", {},
-       [](PluginImage& i) { i.Put8(i.layout().backupGptHeader + 40, 0x77); }, Verdict::kGptMismatch},
-      {"a stale region table", {}, [](PluginImage& i) {
+      {"a backup header changed",
+       {},
+       [](PluginImage& i) { i.Put8(i.layout().backupGptHeader + 40, 0x77); },
+       Verdict::kGptMismatch},
+      {"a stale region table",
+       {},
+       [](PluginImage& i) {
          i.Put8(i.layout().regionTable(1) + 1000, 0x5A);
          i.Put8(i.layout().regionTable(2) + 1000, 0x5A);
        },
@@ -154,18 +158,48 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
   };
   const std::string outOfMemory = std::to_string(platform::kOutOfMemoryStatus);
   const Case cases[] = {
-      {"stage 1 read", testsupport::ReadFault{0, kIoStatus}, 0, Check::kHeaderSectionRead, kIoStatus,
-       "ReadFile failed with status 1117 for file: image.vhdx", {0}},
-      {"header section buffer", std::nullopt, kHeaderSectionBufferSize, Check::kHeaderSectionRead,
-       platform::kOutOfMemoryStatus, "ReadFile failed with status " + outOfMemory + " for file: image.vhdx", {}},
-      {"stage 2 read", testsupport::ReadFault{at.metadataRegion, kIoStatus}, 0, Check::kMetadataRegionRead, kIoStatus,
-       "", {0, at.metadataRegion}},
-      {"metadata buffer", std::nullopt, kMetadataBufferSize, Check::kMetadataRegionRead, platform::kOutOfMemoryStatus,
-       "", {0}},
-      {"partition area read", testsupport::ReadFault{at.dataArea, kIoStatus}, 0, Check::kPartitionAreaRead, kIoStatus,
-       "ReadFile failed with status 0x45d for file: image.vhdx", {0, at.metadataRegion, at.dataArea}},
-      {"trailer read", testsupport::ReadFault{at.trailer, kIoStatus}, 0, Check::kGptTrailerRead, kIoStatus,
-       "ReadFile failed with status 0x45d for file: image.vhdx", {0, at.metadataRegion, at.dataArea, at.trailer}},
+      {"stage 1 read",
+       testsupport::ReadFault{0, kIoStatus},
+       0,
+       Check::kHeaderSectionRead,
+       kIoStatus,
+       "ReadFile failed with status 1117 for file: image.vhdx",
+       {0}},
+      {"header section buffer",
+       std::nullopt,
+       kHeaderSectionBufferSize,
+       Check::kHeaderSectionRead,
+       platform::kOutOfMemoryStatus,
+       "ReadFile failed with status " + outOfMemory + " for file: image.vhdx",
+       {}},
+      {"stage 2 read",
+       testsupport::ReadFault{at.metadataRegion, kIoStatus},
+       0,
+       Check::kMetadataRegionRead,
+       kIoStatus,
+       "",
+       {0, at.metadataRegion}},
+      {"metadata buffer",
+       std::nullopt,
+       kMetadataBufferSize,
+       Check::kMetadataRegionRead,
+       platform::kOutOfMemoryStatus,
+       "",
+       {0}},
+      {"partition area read",
+       testsupport::ReadFault{at.dataArea, kIoStatus},
+       0,
+       Check::kPartitionAreaRead,
+       kIoStatus,
+       "ReadFile failed with status 0x45d for file: image.vhdx",
+       {0, at.metadataRegion, at.dataArea}},
+      {"trailer read",
+       testsupport::ReadFault{at.trailer, kIoStatus},
+       0,
+       Check::kGptTrailerRead,
+       kIoStatus,
+       "ReadFile failed with status 0x45d for file: image.vhdx",
+       {0, at.metadataRegion, at.dataArea, at.trailer}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -40,7 +40,8 @@ std::vector<PluginImage> Corpus() {
 // What a result comes to, as one comparable text.
 std::string Summary(const vhdx_inspect::Inspection& result) {
   std::string text = vhdx_inspect::VerdictName(result.verdict);
-  if (result.failure) text += std::string(" ") + vhdx_inspect::CheckName(result.failure->check) + ": " + result.failure->message;
+  if (result.failure)
+    text += std::string(" ") + vhdx_inspect::CheckName(result.failure->check) + ": " + result.failure->message;
   for (const auto& finding : result.gpt_findings) text += " | " + finding.message;
   for (const auto& warning : result.warnings) text += " | " + warning.message;
   if (result.primary_gpt) text += " entries " + std::to_string(result.primary_gpt->entries.size());
@@ -62,7 +63,8 @@ TEST(InspectorsInThreads, GiveTheResultsOfOneThread) {
     threads.emplace_back([&, t] {
       vhdx_inspect::Inspector inspector;
       for (int round = 0; round < kRounds; ++round) {
-        for (const PluginImage& image : corpus) seen[t].push_back(Summary(inspector.Inspect(image.bytes(), "image.vhdx")));
+        for (const PluginImage& image : corpus)
+          seen[t].push_back(Summary(inspector.Inspect(image.bytes(), "image.vhdx")));
       }
     });
   }

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "inspect/inspect_opened.h"
-#include "testsupport/faulty_file.h"
 #include "sample_header_block.h"
+#include "testsupport/faulty_file.h"
 #include "testsupport/plugin_image.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "report/text_report.h"
-#include "vhdx_inspect/inspect.h"
 #include "scratch_file.h"
 #include "testsupport/plugin_image.h"
+#include "vhdx_inspect/inspect.h"
 
 namespace {
 
