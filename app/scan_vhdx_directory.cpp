@@ -3,6 +3,7 @@
 #include <boost/filesystem.hpp>
 
 #include "app/inspect_plugin_vhdx.h"
+#include "platform/narrow_arguments.h"
 #include "vhdx/corrupt_plugin_vhdx_exception.h"
 
 namespace app {
@@ -14,6 +15,13 @@ using boost::system::error_code;
 bool HasImageExtension(const fs::path& path) { return path.extension().string() == ".vhdx"; }
 
 void InspectEntry(const fs::path& entry, std::ostream& out) {
+  // Checked here, not left to how Boost converts the name: a name that has
+  // no exact narrow form is never opened by a look-alike.
+  const platform::NarrowName name = platform::NarrowFormOf(entry.native());
+  if (!name.exact) {
+    InspectPluginVhdx(name.text, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
+    return;
+  }
   const std::string& narrowPath = entry.string();
   try {
     InspectPluginVhdx(narrowPath, out);
@@ -43,12 +51,16 @@ void ReportUnreadableDirectory(const std::string& directoryPath, const error_cod
 
 }  // namespace
 
+void ReportMissingDirectory(const std::string& directoryPath, std::ostream& out) {
+  out << "VHDX directory " << directoryPath << " does not exist." << std::endl;
+}
+
 void ScanVhdxDirectory(std::string directoryPath, std::ostream& out) {
   const fs::path directory(directoryPath);
   error_code error;
   const fs::file_status status = fs::status(directory, error);
   if (status.type() == fs::file_not_found) {
-    out << "VHDX directory " << directoryPath << " does not exist." << std::endl;
+    ReportMissingDirectory(directoryPath, out);
     return;
   }
   if (error) {
