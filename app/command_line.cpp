@@ -10,7 +10,8 @@ namespace app {
 
 namespace po = boost::program_options;
 
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out) {
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
+                   const platform::NarrowArguments& narrowArguments) {
   bool help = false;
   std::string imagePath;
   std::string directoryPath;
@@ -36,11 +37,21 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out) {
     out << e.what() << std::endl << description;
   }
 
+  // A name that is not the one given is refused with the line its open or
+  // listing fails with when Windows cannot represent it.
   if (!directoryPath.empty()) {
-    ScanVhdxDirectory(directoryPath, out);
+    if (const auto shown = narrowArguments.ShownIfInexact(directoryPath)) {
+      ReportMissingDirectory(*shown, out);
+    } else {
+      ScanVhdxDirectory(directoryPath, out);
+    }
   } else if (!imagePath.empty()) {
     vhdx_inspect::Inspector inspector;
-    InspectPluginVhdx(inspector, imagePath, out);
+    if (const auto shown = narrowArguments.ShownIfInexact(imagePath)) {
+      InspectPluginVhdx(inspector, *shown, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
+    } else {
+      InspectPluginVhdx(inspector, imagePath, out);
+    }
   } else {
     out << "Please specify a VHDX path or file" << std::endl;
     return 1;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "platform/narrow_arguments.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,7 +53,7 @@ template <typename Cause>
 int RunReportingTo(std::ostream& out, int argc, char* argv[], Cause cause) {
   out.exceptions(std::ios::badbit);
   try {
-    return app::RunCommandLine(argc, argv, out);
+    return app::RunCommandLine(argc, argv, out, platform::NarrowArguments::OfThisProcess(argc, argv));
   } catch (...) {
     // The library raises the failure as a type of its own ABI, which a catch
     // of std::ios_base::failure does not match; a bad stream tells it.

@@ -3,6 +3,7 @@
 #include <boost/filesystem.hpp>
 
 #include "app/inspect_plugin_vhdx.h"
+#include "platform/narrow_arguments.h"
 
 namespace app {
 namespace {
@@ -11,6 +12,17 @@ namespace fs = boost::filesystem;
 using boost::system::error_code;
 
 bool HasImageExtension(const fs::path& path) { return path.extension().string() == ".vhdx"; }
+
+void InspectEntry(vhdx_inspect::Inspector& inspector, const fs::path& entry, std::ostream& out) {
+  // Checked here, not left to how Boost converts the name: a name that has
+  // no exact narrow form is never opened by a look-alike.
+  const platform::NarrowName name = platform::NarrowFormOf(entry.native());
+  if (!name.exact) {
+    InspectPluginVhdx(inspector, name.text, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
+    return;
+  }
+  InspectPluginVhdx(inspector, entry.string(), out);
+}
 
 // One entry of the listing. An image whose status cannot be read is reported
 // and skipped; any other such entry is skipped without a word.
@@ -24,7 +36,7 @@ void ScanEntry(vhdx_inspect::Inspector& inspector, const fs::path& entry, std::o
     return;
   }
   if (fs::is_directory(status)) return;
-  if (HasImageExtension(entry)) InspectPluginVhdx(inspector, entry.string(), out);
+  if (HasImageExtension(entry)) InspectEntry(inspector, entry, out);
 }
 
 void ReportUnreadableDirectory(const std::string& directoryPath, const error_code& error, std::ostream& out) {
@@ -33,12 +45,16 @@ void ReportUnreadableDirectory(const std::string& directoryPath, const error_cod
 
 }  // namespace
 
+void ReportMissingDirectory(const std::string& directoryPath, std::ostream& out) {
+  out << "VHDX directory " << directoryPath << " does not exist." << std::endl;
+}
+
 void ScanVhdxDirectory(std::string directoryPath, std::ostream& out) {
   const fs::path directory(directoryPath);
   error_code error;
   const fs::file_status status = fs::status(directory, error);
   if (status.type() == fs::file_not_found) {
-    out << "VHDX directory " << directoryPath << " does not exist." << std::endl;
+    ReportMissingDirectory(directoryPath, out);
     return;
   }
   if (error) {

@@ -1,61 +1,114 @@
 #!/usr/bin/env bash
 # Fetches the Boost sources that the Windows program is built with: Debian's
-# own source package of the Boost that the Linux program links (boost1.74,
-# pinned below), so that both programs print the same help text and option
-# errors. Leaves, in DEST, one merged include folder and the sources of the
-# two compiled libraries the program uses:
+# own source package of the Boost that the Linux program links, at the version
+# installed here, so that both programs print the same help text and option
+# errors. Prints the folder it leaves them in, a cache outside any build
+# folder that `make clean` keeps:
 #
-#   DEST/include/boost/...   headers of every Boost library
-#   DEST/src/program_options/*.cpp
-#   DEST/src/filesystem/*.cpp
+#   ${XDG_CACHE_HOME:-$HOME/.cache}/vhdx-inspect/boost-<source version>/
+#     include/boost/...            headers of every Boost library
+#     src/program_options/*.cpp
+#     src/filesystem/*.cpp
+#     source                       "<source package>=<source version>"
 #
-#   bash scripts/fetch-boost-sources.sh DEST
+#   boost_sources=$(bash scripts/fetch-boost-sources.sh)
 #
-# Does nothing when DEST is already complete. The machine's apt configuration
-# is left alone: the source index lives in a private folder under DEST.
+# The version is the source version of the package that holds the Linux
+# build's Boost headers (/usr/include/boost/version.hpp); the archive and
+# suite are those the machine's own apt takes that version from (apt-cache
+# madison), with the keyring its sources name for them. apt checks the
+# signature of the index as it does for the machine. Does nothing when the
+# folder is already complete. The machine's apt configuration is left alone:
+# the source index lives in a private folder.
 set -euo pipefail
 
-readonly version=1.74.0+ds1-21
-readonly upstream=1.74.0+ds1
-dest=${1:?usage: fetch-boost-sources.sh DEST}
+fail() {
+  echo "fetch-boost-sources: $*" >&2
+  exit 1
+}
 
+readonly header=/usr/include/boost/version.hpp
+owner=$(dpkg-query -S "$header" 2>/dev/null) ||
+  fail "no installed package holds $header: install libboost-program-options-dev and libboost-filesystem-dev"
+package=${owner%%: *}
+source=$(dpkg-query -W -f='${source:Package}=${source:Version}' "$package")
+source_package=${source%%=*}
+version=${source#*=}
+[[ -n "$source_package" && -n "$version" ]] || fail "no source version for $package"
+
+dest=${XDG_CACHE_HOME:-$HOME/.cache}/vhdx-inspect/boost-$version
 if [[ -f "$dest/complete" ]]; then
+  echo "$dest"
   exit 0
 fi
+
+# Where the machine's apt takes the installed version from: "URI SUITE/COMPONENT".
+binary_version=$(dpkg-query -W -f='${Version}' "$package")
+mapfile -t origins < <(apt-cache madison "${package%%:*}" |
+  awk -F' [|] ' -v v="$binary_version" '$2 == v { split($3, f, " "); print f[1], f[2] }' | sort -u)
+[[ ${#origins[@]} -gt 0 ]] ||
+  fail "the machine's apt sources offer no $package=$binary_version (run apt-get update, or upgrade Boost to a version they offer)"
+
+# The keyring that the machine's sources name for URI (deb822 Signed-By, or
+# a one-line entry's signed-by option); nothing when they name none, and apt
+# then uses its trusted keys as it does for the machine.
+keyring_of() {
+  local uri=$1 file
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [[ -f "$file" ]] || continue
+    awk -v uri="$uri" '
+      /^[[:space:]]*$/ { if (match_uri && key != "") { print key; exit } match_uri = 0; key = ""; next }
+      /^URIs:/ { for (i = 2; i <= NF; ++i) if ($i == uri || $i == uri "/") match_uri = 1 }
+      /^Signed-By:/ { key = $2 }
+      END { if (match_uri && key != "") print key }' "$file"
+  done
+  { cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } |
+    sed -n "s#^deb[[:space:]]*\[\([^]]*\)\][[:space:]]*${uri%/}/\{0,1\}[[:space:]].*#\1#p" |
+    tr ' ' '\n' | sed -n 's/^signed-by=//p'
+}
+
 rm -rf "$dest"
 mkdir -p "$dest/apt/sources" "$dest/apt/lists/partial" "$dest/download"
-dest=$(cd "$dest" && pwd)
-
-# One deb-src entry: the archive and suite of the machine's own Debian
-# sources, checked with the Debian archive keyring.
-cat >"$dest/apt/sources/boost.sources" <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
+for origin in "${origins[@]}"; do
+  uri=${origin%% *}
+  suite=${origin#* }
+  keyring=$(keyring_of "$uri" | head -n 1) || true
+  {
+    echo "Types: deb-src"
+    echo "URIs: $uri"
+    echo "Suites: ${suite%%/*}"
+    echo "Components: ${suite#*/}"
+    if [[ -n "$keyring" ]]; then echo "Signed-By: $keyring"; fi
+    echo
+  } >>"$dest/apt/sources/boost.sources"
+done
 apt_options=(
   -o Dir::Etc::SourceList=/dev/null
   -o "Dir::Etc::SourceParts=$dest/apt/sources"
   -o "Dir::State::Lists=$dest/apt/lists"
   -o APT::Sandbox::User=root
 )
-echo "Fetching the Boost sources (boost1.74=$version, about 61 MB)"
-apt-get "${apt_options[@]}" -qq update
-(cd "$dest/download" && apt-get "${apt_options[@]}" -qq source --download-only "boost1.74=$version")
+echo "fetch-boost-sources: fetching $source (about 61 MB) from ${origins[*]}" >&2
+apt-get "${apt_options[@]}" -qq update >&2
+(cd "$dest/download" && apt-get "${apt_options[@]}" -qq source --download-only "$source") >&2
 
 # The orig tarball keeps each library's headers in libs/NAME/include (and
 # libs/numeric/NAME/include): merge them into one include folder.
-tar -xJf "$dest/download/boost1.74_$upstream.orig.tar.xz" -C "$dest" \
+plain=${version#*:}  # file names carry no epoch
+shopt -s nullglob
+orig=("$dest/download/${source_package}_${plain%-*}".orig.tar.*)
+[[ ${#orig[@]} -eq 1 ]] || fail "no single orig tarball of $source in $dest/download"
+tar -xf "${orig[0]}" -C "$dest" \
   --wildcards --exclude='boost/libs/mpl/preprocessed/*' \
   'boost/libs/*/include/*' 'boost/libs/program_options/src/*' 'boost/libs/filesystem/src/*' \
   --transform='s#^boost/libs/\(numeric/\)\{0,1\}[^/]*/include/#include/#' \
   --transform='s#^boost/libs/\(program_options\|filesystem\)/src/#src/\1/#'
 # Debian's fix to the program_options parser header, as in the Linux headers.
-tar -xJf "$dest/download/boost1.74_$version.debian.tar.xz" -O \
+tar -xf "$dest/download/${source_package}_${plain}.debian.tar.xz" -O \
   debian/patches/boostorg-program_options-pull-59.patch |
   patch -s -d "$dest/include" -p4
 
 rm -rf "$dest/download" "$dest/apt" "$dest/boost"
+echo "$source" >"$dest/source"
 touch "$dest/complete"
+echo "$dest"

@@ -29,10 +29,11 @@ unavailable() {
 }
 
 # The compiler, wine to run what it builds, GoogleTest's sources and zlib for the
-# tests, and what fetching and rendering need (apt's source download, xz,
+# tests, the Linux program's Boost (whose version the Windows program is built
+# from), and what fetching and rendering need (apt's source download, xz,
 # patch, groff for the manual in the zip).
 packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine googletest cmake ninja-build
-          xz-utils patch groff-base debian-archive-keyring)
+          libboost-program-options-dev libboost-filesystem-dev xz-utils patch groff-base)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
@@ -50,10 +51,9 @@ if [[ ${#missing[@]} -gt 0 ]]; then
     unavailable "apt-get install ${missing[*]} failed"
 fi
 
-# The Boost sources, kept in the build folder under their pinned version.
-boost_sources="$build/boost-1.74.0+ds1-21"
-bash scripts/fetch-boost-sources.sh "$boost_sources"
-boost_sources=$(cd "$boost_sources" && pwd)
+# The sources of the Boost that the Linux program links, fetched once into a
+# cache outside the build folder (scripts/fetch-boost-sources.sh).
+boost_sources=$(bash scripts/fetch-boost-sources.sh)
 
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \

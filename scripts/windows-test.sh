@@ -70,9 +70,15 @@ ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1 --repeat unt
 # native programs: `make test` has built them in build/ (NATIVE_BUILD names
 # another folder), and they are built here when it has not. Two at a time,
 # each test run again up to three times in all, as above.
+# Both programs are held to one expected text, so the native build is checked
+# to link the same Boost as the Windows program is compiled from
+# (cmake/BoostSourceVersion.cmake).
 native=${NATIVE_BUILD:-build}
+boost_source=$(cat "$(bash scripts/fetch-boost-sources.sh)/source")
 if [[ ! -f "$native/CMakeCache.txt" ]]; then
-  cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON
+  cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON -DVHDX_BOOST_SOURCE="$boost_source"
+else
+  cmake "$native" -DVHDX_BOOST_SOURCE="$boost_source" >/dev/null
 fi
 cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests
 e2e_start=$SECONDS

@@ -104,6 +104,11 @@ std::string InProgramCodePage(const std::string& utf8) {
     if ((lead == 0xC2 && next >= 0xA0) || (lead == 0xC3 && next >= 0x80 && next < 0xC0)) {
       narrow += static_cast<char>(((lead & 0x03) << 6) | (next & 0x3F));
       ++i;
+    } else if (lead >= 0xC0 && lead < 0xF0) {
+      // A character of the Basic Multilingual Plane outside the code page:
+      // one "?" for its lead byte and its continuation bytes.
+      narrow += '?';
+      while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
     } else {
       narrow += utf8[i];
     }

@@ -59,7 +59,9 @@ std::vector<std::string> NamesInListingOrder(const std::filesystem::path& direct
 // Windows: the program takes its arguments and forms the names it lists in
 // the ANSI code page, which is 1252 under the locale the tests run wine in;
 // characters U+00A0 to U+00FF, where code page 1252 and Latin-1 agree, become
-// one byte each (the tests use no others).
+// one byte each; any other character of the Basic Multilingual Plane beyond
+// ASCII is outside the code page and becomes "?", the form in which the
+// program shows a name it refuses (the tests use no other characters).
 std::string InProgramCodePage(const std::string& utf8);
 
 // The system's words for a standard output that refuses the report: strerror
