@@ -34,7 +34,9 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
 
   po::variables_map values;
   try {
-    po::store(po::command_line_parser(argc, argv).options(description).run(), values);
+    // No positional arguments: a word without its option is an error.
+    const po::positional_options_description none;
+    po::store(po::command_line_parser(argc, argv).options(description).positional(none).run(), values);
     po::notify(values);
   } catch (const po::error& e) {
     return CommandLineError(e.what(), description, err);
