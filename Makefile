@@ -64,7 +64,7 @@ windows:
 
 # Its zip: $(WINDOWS_BUILD)/vhdx-inspect-<version>-win64.zip
 package-windows:
-	bash scripts/windows-build.sh $(WINDOWS_BUILD) --target vhdx-inspect vhdx_manual_text
+	bash scripts/windows-build.sh $(WINDOWS_BUILD) --target vhdx-inspect vhdx_manual_text vhdx-inspect-json vhdx_json_manual_text
 	cd $(WINDOWS_BUILD) && cpack -G ZIP
 
 # Its tests under wine: the unit tests, the zip, the end-to-end suite.

@@ -36,8 +36,10 @@ fi
 
 # --- build (Release) -----------------------------------------------------------
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench
+cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
+  vhdx-inspect-json
 tool=$build/app/vhdx-inspect
+json=$build/json/vhdx-inspect-json
 floor=$build/bench/inspection_floor
 
 # --- images: N copies of the sample image, sparse --------------------------------
@@ -91,6 +93,14 @@ dir_cpu_ratio=$(column_median 4 dir)
 dir_tool_cpu_ms=$(per_image_ms 5 "$images" dir)
 dir_floor_cpu_ms=$(per_image_ms 6 "$images" dir)
 
+# The JSON program against the text program on the same images, in the same
+# run: "tool" of the columns is the JSON program, "floor" the text program.
+echo "timing vhdx-inspect-json against vhdx-inspect, directory mode over $images images, $rounds rounds ..."
+json_ratio=$(interleave json 3 "$json -p $work/n$images" "$tool -p $work/n$images")
+json_ms=$(per_image_ms 2 "$images" json)
+json_text_ms=$(per_image_ms 3 "$images" json)
+json_cpu_ratio=$(column_median 4 json)
+
 echo "timing one image (-f), $rounds rounds ..."
 single_ratio=$(interleave single 30 "$tool -f $single" "$floor -f $single $lines $bytes")
 single_tool_ms=$(per_image_ms 2 1 single)
@@ -112,6 +122,8 @@ echo "counting instructions (callgrind) ..."
 tool_ir=$(per_image_instructions "$tool" -p {})
 floor_ir=$(per_image_instructions "$floor" -p {} "$lines" "$bytes")
 ir_ratio=$(ratio "$tool_ir" "$floor_ir")
+json_ir=$(per_image_instructions "$json" -p {})
+json_ir_ratio=$(ratio "$json_ir" "$tool_ir")
 tool_single_ir=$(instructions "$tool" -f "$single")
 floor_single_ir=$(instructions "$floor" -f "$single" "$lines" "$bytes")
 
@@ -121,6 +133,9 @@ echo "peak memory at 100 and $rss_images images ..."
 rss_small=$(peak_kib "$tool" -p "$work/n100")
 rss_large=$(peak_kib "$tool" -p "$work/n$rss_images")
 rss_growth=$((rss_large - rss_small))
+json_rss_small=$(peak_kib "$json" -p "$work/n100")
+json_rss_large=$(peak_kib "$json" -p "$work/n$rss_images")
+json_rss_growth=$((json_rss_large - json_rss_small))
 
 # --- checksums and one in-memory inspection (Google Benchmark) ------------------------
 echo "checksum benchmarks ..."
@@ -151,6 +166,15 @@ per image $lines lines, $bytes bytes; raw results in $results
 | peak RSS, 100 -> $rss_images images | $rss_small -> $rss_large KiB | | $(printf %+d "$rss_growth") KiB | <= +256 KiB | $(at_most "$rss_growth" 256) |
 | CRC-32C slicing-by-8 vs byte at a time, 4 KiB | | | $crc4k x | >= 5 x | $(at_least "$crc4k" 5) |
 | CRC-32C slicing-by-8 vs byte at a time, 64 KiB | | | $crc64k x | >= 5 x | $(at_least "$crc64k" 5) |
+
+vhdx-inspect-json against vhdx-inspect, the same images in the same run
+
+| Measure | JSON | Text | Ratio | Target | |
+|---|---|---|---|---|---|
+| directory mode, $images images: wall time per image | $json_ms ms | $json_text_ms ms | $json_ratio | <= 1.30 | $(at_most "$json_ratio" 1.30) |
+| directory mode: CPU time (user + system), ratio | | | $json_cpu_ratio | | |
+| directory mode: user-space instructions per image | $json_ir | $tool_ir | $json_ir_ratio | | |
+| peak RSS, 100 -> $rss_images images | $json_rss_small -> $json_rss_large KiB | | $(printf %+d "$json_rss_growth") KiB | <= +256 KiB | $(at_most "$json_rss_growth" 256) |
 EOF
 echo
 grep -E "_median" "$results/checksums.txt" "$results/inspection.txt" | sed 's/^[^:]*://' || true

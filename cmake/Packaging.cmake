@@ -4,6 +4,8 @@
 #   bin/vhdx-inspect                                   (app/CMakeLists.txt)
 #   share/man/man1/vhdx-inspect.1.gz                   the manual page
 #   share/bash-completion/completions/vhdx-inspect     loaded on demand by bash-completion
+#   bin/vhdx-inspect-json, its manual page and completion, and
+#   share/vhdx-inspect/vhdx-inspect-json.schema.json   (json/CMakeLists.txt)
 #
 # The package's dependencies are computed from the installed binary by
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
@@ -17,6 +19,7 @@
 #   vhdx-inspect.exe      self-contained: it imports only Windows' own DLLs
 #   README.md
 #   vhdx-inspect.txt      the manual page as plain text with CR LF line ends
+#   vhdx-inspect-json.exe, vhdx-inspect-json.txt, vhdx-inspect-json.schema.json
 if(NOT VHDX_BUILD_APP)
   return()  # nothing to install without the program
 endif()
@@ -68,7 +71,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "vhdx-inspect validates the VHDX header section, the metadata table and the\n\
 plugin metadata of plugin VHDX images (VHDX images that carry a description\n\
 of their disk's partition tables and volumes), prints what they hold, and\n\
-verifies the stored primary GPT against the backup. It only reads images.")
+verifies the stored primary GPT against the backup. It only reads images.\n\
+vhdx-inspect-json makes the same checks and writes one JSON object per image.")
 set(CPACK_PACKAGE_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
 set(CPACK_PACKAGE_VERSION_MINOR ${PROJECT_VERSION_MINOR})
 set(CPACK_PACKAGE_VERSION_PATCH ${PROJECT_VERSION_PATCH})

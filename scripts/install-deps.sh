@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev libboost-filesystem-dev)
+# vhdx-inspect-json: nlohmann/json (header-only, also for the Windows build).
+packages+=(nlohmann-json3-dev)
 if [[ "${1:-}" == "test" ]]; then
   # GoogleTest, zlib (whose CRC-32 gives the GPT checksums the tests expect),
   # and the independent readers of the formats the tests compare against.
@@ -16,6 +18,8 @@ if [[ "${1:-}" == "test" ]]; then
   packages+=(clang libclang-rt-14-dev valgrind strace)
   # The smoke build of the benchmarks (Google Benchmark).
   packages+=(libbenchmark-dev)
+  # The schema check of vhdx-inspect-json's output (tests/json), and jq.
+  packages+=(python3-jsonschema jq)
 elif [[ "${1:-}" == "lint" ]]; then
   # The format check and clang-tidy; configuring the build for its compile
   # database needs GoogleTest.

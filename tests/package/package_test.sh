@@ -73,7 +73,9 @@ if command -v pkg-config >/dev/null && pkg-config --exists bash-completion; then
   completions_dir=$(pkg-config --variable=completionsdir bash-completion)
   completions_dir=${completions_dir#/}
 fi
-for file in usr/bin/vhdx-inspect usr/share/man/man1/vhdx-inspect.1.gz "$completions_dir/vhdx-inspect"; do
+for file in usr/bin/vhdx-inspect usr/share/man/man1/vhdx-inspect.1.gz "$completions_dir/vhdx-inspect" \
+  usr/bin/vhdx-inspect-json usr/share/man/man1/vhdx-inspect-json.1.gz "$completions_dir/vhdx-inspect-json" \
+  usr/share/vhdx-inspect/vhdx-inspect-json.schema.json; do
   grep -qx "\./$file" <<<"$contents" || fail "the package does not hold /$file"
 done
 
@@ -127,6 +129,24 @@ grep -q '^Exception occurred: ' "$scratch/report.txt" && fail "the sample image 
 expected_tail=$'\nVerifying the EFI header\n\nVerifying the EFI trailer\n\nVerifying the EFI LBA entries\n\nVerifying the PartitionEntryArrayCRC32'
 [[ $(tail -n 8 "$scratch/report.txt") == "$expected_tail" ]] ||
   fail "the report of the sample does not end with a clean verification: $(tail -n 8 "$scratch/report.txt")"
+
+# The installed JSON program: one line for the sample, sound, status 0, and
+# valid against the installed schema (when python3-jsonschema is there).
+json_program=$root/usr/bin/vhdx-inspect-json
+"$json_program" -f "$sample" >"$scratch/report.jsonl" 2>"$scratch/json.err"
+status=$?
+[[ $status -eq 0 ]] || fail "vhdx-inspect-json -f sample exited with $status: $(cat "$scratch/json.err")"
+[[ $(wc -l <"$scratch/report.jsonl") -eq 1 ]] || fail "vhdx-inspect-json wrote $(wc -l <"$scratch/report.jsonl") lines"
+grep -q '"verdict":"sound"' "$scratch/report.jsonl" || fail "vhdx-inspect-json does not call the sample sound"
+if /usr/bin/python3 -c 'import jsonschema' 2>/dev/null; then
+  /usr/bin/python3 - "$root/usr/share/vhdx-inspect/vhdx-inspect-json.schema.json" "$scratch/report.jsonl" <<'PY' ||
+import json, sys, jsonschema
+schema = json.load(open(sys.argv[1]))
+for line in open(sys.argv[2], encoding="utf-8"):
+    jsonschema.Draft202012Validator(schema).validate(json.loads(line))
+PY
+    fail "the sample's line does not validate against the installed schema"
+fi
 
 # --- The installed manual page ------------------------------------------------
 page=$root/usr/share/man/man1/vhdx-inspect.1.gz

@@ -1,0 +1,66 @@
+#include "json/command_line.h"
+
+#include <boost/program_options.hpp>
+#include <string>
+
+#include "json/exit_status.h"
+#include "json/folder_scan.h"
+#include "json/image_run.h"
+
+namespace json_app {
+
+namespace po = boost::program_options;
+
+namespace {
+
+int CommandLineError(const std::string& what, const po::options_description& description, std::ostream& err) {
+  err << "vhdx-inspect-json: " << what << '\n' << description << std::endl;
+  return kCommandLineError;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+  bool help = false;
+  bool recursive = false;
+  std::string imagePath;
+  std::string folderPath;
+
+  po::options_description description("Command-line Options", 100, 40);
+  description.add_options()("help,h", po::bool_switch(&help), "Print help")(
+      "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
+      "vhdx-path,p", po::value<std::string>(&folderPath), "Path to the plugin vhdx directory")(
+      "recursive,r", po::bool_switch(&recursive), "With -p: also the directories below it");
+
+  po::variables_map values;
+  try {
+    // No positional arguments: a word without its option is an error.
+    const po::positional_options_description none;
+    po::store(po::command_line_parser(argc, argv).options(description).positional(none).run(), values);
+    po::notify(values);
+  } catch (const po::error& e) {
+    return CommandLineError(e.what(), description, err);
+  }
+  if (help) {
+    out << "Usage: vhdx-inspect-json -f FILE | -p FOLDER [-r]\n"
+           "One JSON object per image, one per line.\n"
+        << description << std::endl;
+    return kAllSound;
+  }
+  const bool file = values.count("vhdx-file") != 0;
+  const bool folder = values.count("vhdx-path") != 0;
+  if (file == folder) return CommandLineError("give one of -f FILE and -p FOLDER", description, err);
+  if (recursive && !folder) return CommandLineError("-r goes with -p FOLDER", description, err);
+
+  SequentialRun run(out);
+  if (file) {
+    run.Image(imagePath);
+    run.Finish();
+    return run.AllSound() ? kAllSound : kImageNotSound;
+  }
+  const bool scanned = ScanFolder(folderPath, recursive, run, err);
+  if (!scanned) return kFolderNotScanned;
+  return run.AllSound() ? kAllSound : kImageNotSound;
+}
+
+}  // namespace json_app

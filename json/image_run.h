@@ -1,0 +1,44 @@
+// What happens to each image a scan finds: inspected, then its JSON line
+// written and flushed before the next image is inspected.
+//
+// The folder scan only hands paths to an ImageRun, in the order it meets
+// them; a bounded parallel run (inspecting several images at once and
+// writing their lines in the scan's order) is another ImageRun.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "vhdx_inspect/inspect.h"
+
+namespace json_app {
+
+class ImageRun {
+ public:
+  virtual ~ImageRun() = default;
+  // Takes the next image of the scan.
+  virtual void Image(const std::string& path) = 0;
+  // Called once after the last image: every line is written when it returns.
+  virtual void Finish() {}
+  // False once an image was not sound.
+  virtual bool AllSound() const = 0;
+};
+
+// One image after another, with one inspector whose working buffers serve
+// every image.
+class SequentialRun final : public ImageRun {
+ public:
+  explicit SequentialRun(std::ostream& out) : out_(out) {}
+  void Image(const std::string& path) override;
+  bool AllSound() const override { return allSound_; }
+
+ private:
+  std::ostream& out_;
+  vhdx_inspect::Inspector inspector_;
+  bool allSound_ = true;
+};
+
+// Writes the line of one inspection and flushes it.
+void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out);
+
+}  // namespace json_app

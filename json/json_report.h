@@ -1,0 +1,33 @@
+// The JSON view of an inspection: one object per image, for scripts.
+//
+// The object's shape is published in vhdx-inspect-json.schema.json (schema
+// version 1). Within a schema version, fields are only added: none is
+// renamed, moved or nested anew.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "vhdx_inspect/inspection.h"
+
+namespace json_report {
+
+// The schema version every object carries as "schema_version".
+inline constexpr int kSchemaVersion = 1;
+
+// The object for `inspection`: schema_version, path, verdict, failure (when
+// there is one), gpt_findings, warnings, then each record that was reached.
+// Keys keep this order.
+nlohmann::ordered_json JsonReport(const vhdx_inspect::Inspection& inspection);
+
+// The object as one line of JSON, without the line end. Bytes that are not
+// UTF-8 become U+FFFD, so the line is always valid JSON. On Windows the path
+// and the failure's message, which hold the path in the ANSI code page, are
+// converted to UTF-8 first.
+std::string JsonLine(const vhdx_inspect::Inspection& inspection);
+
+// `text` from the program's narrow encoding to UTF-8: the ANSI code page on
+// Windows; on other systems the bytes as they are.
+std::string ProgramTextToUtf8(const std::string& text);
+
+}  // namespace json_report

@@ -1,0 +1,252 @@
+// The JSON program's folder scan, command line and exit statuses: one line
+// per image in listing order (the folders below with -r, where they are
+// met), nothing on standard output for a folder, one line on standard error
+// for what cannot be scanned, and a status that says what was found.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "json_run.h"
+#include "tests/e2e/platform_expectations.h"
+#include "testsupport/plugin_image.h"
+#include "testsupport/scratch_directory.h"
+#include "testsupport/unprivileged.h"
+
+namespace json_test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testsupport::ImageDescription;
+using testsupport::PluginImage;
+using testsupport::ProgramRun;
+using testsupport::ScratchDirectory;
+
+bool EndsWith(const std::string& text, const std::string& ending) {
+  return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+void WriteSound(const fs::path& path) { PluginImage::Build(ImageDescription{}).WriteTo(path.string()); }
+
+void WriteDamaged(const fs::path& path) {
+  ImageDescription d;
+  d.signature = "vhdxfilz";
+  PluginImage::Build(d).WriteTo(path.string());
+}
+
+std::vector<std::string> PathsOf(const std::vector<json>& objects) {
+  std::vector<std::string> paths;
+  for (const json& object : objects) paths.push_back(object["path"]);
+  return paths;
+}
+
+// The paths the scan of `folder` must report, as the program names them:
+// its image entries in listing order and, with `recursive`, those of the
+// folders below where they are met.
+void ExpectedPaths(const fs::path& folder, const std::string& given, bool recursive, std::vector<std::string>& paths) {
+  for (const std::string& name : e2e::NamesInListingOrder(folder)) {
+    const fs::path entry = folder / name;
+    const std::string named = e2e::ScannedPath(given, name);
+    if (fs::is_directory(fs::symlink_status(entry))) {
+      if (recursive) ExpectedPaths(entry, named, true, paths);
+    } else if (!fs::is_directory(entry) && EndsWith(name, ".vhdx")) {
+      paths.push_back(named);
+    }
+  }
+}
+
+// A tree with images and entries that are not: a.vhdx and c.vhdx sound,
+// b.vhdx damaged, names that only look like images, and a folder below with
+// two more images, one more folder level down, and an image-named folder.
+fs::path WriteTree(const ScratchDirectory& scratch) {
+  const fs::path root = scratch.path() / "tree";
+  fs::create_directories(root / "below" / "deeper");
+  fs::create_directories(root / "folder.vhdx");
+  WriteSound(root / "a.vhdx");
+  WriteDamaged(root / "b.vhdx");
+  WriteSound(root / "c.vhdx");
+  WriteSound(root / "upper.VHDX");
+  WriteSound(root / "twice.vhdx.bak");
+  WriteSound(root / "below" / "d.vhdx");
+  WriteSound(root / "below" / "deeper" / "e.vhdx");
+  return root;
+}
+
+TEST(JsonFolderScan, OneLinePerImageInListingOrder) {
+  ScratchDirectory scratch;
+  const fs::path root = WriteTree(scratch);
+  for (const bool recursive : {false, true}) {
+    SCOPED_TRACE(recursive ? "-r" : "without -r");
+    std::vector<std::string> arguments = {"-p", root.string()};
+    if (recursive) arguments.push_back("-r");
+    const ProgramRun run = RunJson(arguments);
+    std::vector<std::string> expected;
+    ExpectedPaths(root, root.string(), recursive, expected);
+    ASSERT_EQ(expected.size(), recursive ? 5u : 3u);
+    const std::vector<json> objects = JsonLines(run.out);
+    EXPECT_EQ(PathsOf(objects), expected);
+    for (const json& object : objects) {
+      const bool damaged = EndsWith(object["path"], "b.vhdx");
+      EXPECT_EQ(object["verdict"], damaged ? "corrupt" : "sound") << object["path"];
+    }
+    EXPECT_EQ(run.status, kImageNotSound);  // b.vhdx
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(JsonFolderScan, AllSoundAndEmptyFoldersEndWithStatusZero) {
+  ScratchDirectory scratch;
+  fs::create_directories(scratch.path() / "empty");
+  fs::create_directories(scratch.path() / "sound" / "below");
+  WriteSound(scratch.path() / "sound" / "one.vhdx");
+  WriteSound(scratch.path() / "sound" / "below" / "two.vhdx");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::size_t lines;
+  };
+  const Case cases[] = {
+      {{"-p", scratch / "empty"}, 0},       {{"-p", scratch / "empty", "-r"}, 0},    {{"-p", scratch / "sound"}, 1},
+      {{"-p", scratch / "sound", "-r"}, 2}, {{"-f", scratch / "sound/one.vhdx"}, 1},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = RunJson(c.arguments);
+    EXPECT_EQ(run.status, kAllSound) << c.arguments[1] << run.err;
+    EXPECT_EQ(JsonLines(run.out).size(), c.lines) << c.arguments[1];
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(JsonFolderScan, AFolderThatCannotBeScannedGetsOneLineOnStandardError) {
+  ScratchDirectory scratch;
+  WriteSound(scratch.path() / "image.vhdx");
+  struct Case {
+    std::string folder;
+    std::string line;  // on standard error
+  };
+  const Case cases[] = {
+      {scratch / "missing", "vhdx-inspect-json: VHDX directory " + (scratch / "missing") + " does not exist.\n"},
+      {scratch / "image.vhdx",
+       "vhdx-inspect-json: " + e2e::InProgramCodePage(scratch / "image.vhdx") + " is not a directory.\n"},
+  };
+  for (const Case& c : cases) {
+    for (const char* recursive : {"", "-r"}) {
+      std::vector<std::string> arguments = {"-p", c.folder};
+      if (*recursive) arguments.push_back(recursive);
+      const ProgramRun run = RunJson(arguments);
+      EXPECT_EQ(run.status, kFolderNotScanned) << c.folder;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err, c.line);
+    }
+  }
+}
+
+// A folder below that cannot be listed: its line on standard error, the
+// images around it still inspected, and the scan's status says it was not
+// complete.
+TEST(JsonFolderScan, AFolderBelowThatCannotBeListed) {
+  if (WindowsJsonProgramUnderTest()) GTEST_SKIP() << e2e::kPermissionBits;
+  if (!testsupport::UnprivilegedAccount()) GTEST_SKIP() << "no account without root's rights";
+  ScratchDirectory scratch;
+  const fs::path root = scratch.path() / "tree";
+  fs::create_directories(root / "closed");
+  WriteSound(root / "closed" / "hidden.vhdx");
+  WriteSound(root / "open.vhdx");
+  testsupport::RunLimits limits;
+  limits.as = testsupport::UnprivilegedAccount();
+  testsupport::HandOver(scratch.path(), *limits.as);
+  ASSERT_EQ(::chmod((root / "closed").c_str(), 0), 0);
+  const ProgramRun run = RunJson({"-p", root.string(), "-r"}, limits);
+  ::chmod((root / "closed").c_str(), 0755);
+  EXPECT_EQ(run.status, kFolderNotScanned);
+  EXPECT_EQ(PathsOf(JsonLines(run.out)), std::vector<std::string>{(root / "open.vhdx").string()});
+  EXPECT_EQ(run.err, "vhdx-inspect-json: VHDX directory " + (root / "closed").string() +
+                         " cannot be listed: Permission denied\n");
+}
+
+// With -r a symbolic link to a folder is not followed.
+TEST(JsonFolderScan, ALinkToAFolderIsNotFollowed) {
+  if (WindowsJsonProgramUnderTest()) GTEST_SKIP() << e2e::kPosixFileTypes;
+  ScratchDirectory scratch;
+  const fs::path root = scratch.path() / "tree";
+  fs::create_directories(root);
+  fs::create_directories(scratch.path() / "elsewhere");
+  WriteSound(scratch.path() / "elsewhere" / "away.vhdx");
+  fs::create_directory_symlink(scratch.path() / "elsewhere", root / "link");
+  fs::create_directory_symlink(root, root / "loop");
+  WriteSound(root / "here.vhdx");
+  const ProgramRun run = RunJson({"-p", root.string(), "-r"});
+  EXPECT_EQ(PathsOf(JsonLines(run.out)), std::vector<std::string>{(root / "here.vhdx").string()});
+  EXPECT_EQ(run.status, kAllSound);
+}
+
+// A file name whose bytes are not UTF-8 (Linux) comes out with U+FFFD; a name
+// in the Windows program's ANSI code page comes out as UTF-8.
+TEST(JsonFolderScan, FileNamesComeOutAsUtf8) {
+  ScratchDirectory scratch;
+  const fs::path root = scratch.path() / "names";
+  fs::create_directories(root);
+  const std::string name = WindowsJsonProgramUnderTest() ? "caf\xC3\xA9.vhdx" : "bad\xFF\xC3.vhdx";
+  WriteSound(root / name);
+  const std::string expected = WithReplacementCharacters(e2e::ScannedPath(root.string(), name));
+  const ProgramRun scan = RunJson({"-p", root.string()});
+  EXPECT_EQ(PathsOf(JsonLines(scan.out)), std::vector<std::string>{expected});
+  EXPECT_EQ(scan.status, kAllSound);
+
+  // The failure's message holds the path too.
+  const std::string missing = (root / ("gone" + name)).string();
+  const json object = OnlyObject(RunJson({"-f", missing}));
+  EXPECT_EQ(object["path"], WithReplacementCharacters(missing));
+  EXPECT_NE(object["failure"]["message"].get<std::string>().find(WithReplacementCharacters(missing)), std::string::npos)
+      << object;
+}
+
+// Standard outputs that refuse the report: status 2 and one line on
+// standard error naming the system's cause, as with the text program.
+TEST(JsonOutput, AnUnwritableOutputEndsTheRunWithStatusTwo) {
+  ScratchDirectory scratch;
+  fs::create_directories(scratch.path() / "images");
+  for (const char* name : {"a.vhdx", "b.vhdx"}) WriteSound(scratch.path() / "images" / name);
+  for (const auto output : {testsupport::StandardOutput::kFull, testsupport::StandardOutput::kClosed}) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"-f", scratch / "images/a.vhdx"}, {"-p", scratch / "images"}, {"-h"}}) {
+      testsupport::RunLimits limits;
+      limits.output = output;
+      const ProgramRun run = RunJson(arguments, limits);
+      EXPECT_EQ(run.status, kReportNotWritten) << arguments[0];
+      EXPECT_EQ(run.err, "vhdx-inspect-json: cannot write the report to standard output: " +
+                             e2e::UnwritableOutputCause(output) + "\n")
+          << arguments[0];
+    }
+  }
+}
+
+TEST(JsonCommandLine, ErrorsEndWithStatusOneAndHelpWithZero) {
+  ScratchDirectory scratch;
+  WriteSound(scratch.path() / "a.vhdx");
+  const std::vector<std::vector<std::string>> errors = {
+      {},
+      {"-x"},
+      {"-f"},
+      {"-r"},
+      {"-f", scratch / "a.vhdx", "-r"},
+      {"-f", scratch / "a.vhdx", "-p", scratch.path().string()},
+      {"-p", scratch.path().string(), "extra"},
+  };
+  for (const std::vector<std::string>& arguments : errors) {
+    const ProgramRun run = RunJson(arguments);
+    EXPECT_EQ(run.status, kCommandLineError) << testing::PrintToString(arguments);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("vhdx-inspect-json: ", 0), 0u) << run.err;
+  }
+  const ProgramRun help = RunJson({"-h"});
+  EXPECT_EQ(help.status, kAllSound);
+  for (const char* option : {"-f", "-p", "-r", "-h"}) EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace json_test
