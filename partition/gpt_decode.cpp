@@ -1,5 +1,8 @@
 #include "partition/gpt_decode.h"
 
+#include <array>
+#include <span>
+
 #include "encoding/utf16.h"
 #include "partition/partition_types.h"
 
@@ -12,19 +15,22 @@ constexpr Guid kUnusedEntry{};
 
 vhdx_inspect::Guid PublicGuid(const Guid& guid) { return vhdx_inspect::Guid{guid.bytes}; }
 
-// A name fits its type when it begins with the expected name.
-bool NameFitsType(const std::string& name, std::string_view expectedName) {
-  return name.size() >= expectedName.size() && name.compare(0, expectedName.size(), expectedName) == 0;
+// A name fits its type when it begins with the expected name, unit by unit.
+bool NameFitsType(std::span<const std::uint16_t> units, std::string_view expectedName) {
+  if (units.size() < expectedName.size()) return false;
+  for (std::size_t i = 0; i < expectedName.size(); ++i) {
+    if (units[i] != static_cast<unsigned char>(expectedName[i])) return false;
+  }
+  return true;
+}
+
+// Entry `n` (below kGptEntryCount) of an array of exactly that many entries.
+GPT_PARTITION_ENTRY EntryAt(GptEntryArrayBytes entries, std::size_t n) {
+  return LoadRecord<GPT_PARTITION_ENTRY>(
+      std::span<const std::byte, kGptEntrySize>(entries.subspan(n * kGptEntrySize, kGptEntrySize)));
 }
 
 }  // namespace
-
-std::string SingleByteName(std::span<const std::uint16_t> units) {
-  std::string name;
-  name.reserve(units.size());
-  for (const std::uint16_t unit : units) name.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
-  return name;
-}
 
 vhdx_inspect::GptEntryRecord DecodeGptEntry(const GPT_PARTITION_ENTRY& entry) {
   const PartitionType& type = ClassifyPartitionType(entry.PartitionTypeGUID);
@@ -35,13 +41,15 @@ vhdx_inspect::GptEntryRecord DecodeGptEntry(const GPT_PARTITION_ENTRY& entry) {
   decoded.last_lba = entry.LastLBA.value();
   decoded.attributes = entry.Attributes.value();
   decoded.type_name = type.typeText;
-  for (const encoding::le_u16 unit : entry.PartitionName) {
-    if (unit.value() == 0) break;
-    decoded.name_units.push_back(unit.value());
+  std::array<std::uint16_t, kPartitionNameUnits> units{};
+  std::size_t length = 0;
+  while (length < units.size() && entry.PartitionName[length].value() != 0) {
+    units[length] = entry.PartitionName[length].value();
+    ++length;
   }
-  decoded.name = encoding::Utf16ToUtf8(decoded.name_units);
-  decoded.name_fits_type =
-      type.expectedName.empty() || NameFitsType(SingleByteName(decoded.name_units), type.expectedName);
+  const std::span<const std::uint16_t> name(units.data(), length);
+  decoded.name = encoding::Utf16ToUtf8(name);
+  decoded.name_fits_type = type.expectedName.empty() || NameFitsType(name, type.expectedName);
   return decoded;
 }
 
@@ -61,11 +69,10 @@ vhdx_inspect::GptRecord DecodeGpt(EfiHeaderBytes headerBytes, GptEntryArrayBytes
   decoded.number_of_partition_entries = header.NumberOfPartitionEntries.value();
   decoded.size_of_partition_entry = header.SizeOfPartitionEntry.value();
   decoded.partition_entry_array_crc32 = header.PartitionEntryArrayCRC32.value();
-  for (std::size_t n = 0; n < kGptEntryCount; ++n) {
-    const auto entry = LoadRecord<GPT_PARTITION_ENTRY>(entries, n * kGptEntrySize);
-    if (!entry || entry->UniquePartitionGUID == kUnusedEntry) break;
-    decoded.entries.push_back(DecodeGptEntry(*entry));
-  }
+  std::size_t used = 0;
+  while (used < kGptEntryCount && EntryAt(entries, used).UniquePartitionGUID != kUnusedEntry) ++used;
+  decoded.entries.reserve(used);
+  for (std::size_t n = 0; n < used; ++n) decoded.entries.push_back(DecodeGptEntry(EntryAt(entries, n)));
   return decoded;
 }
 

@@ -14,8 +14,4 @@ vhdx_inspect::GptRecord DecodeGpt(EfiHeaderBytes header, GptEntryArrayBytes entr
 
 vhdx_inspect::GptEntryRecord DecodeGptEntry(const GPT_PARTITION_ENTRY& entry);
 
-// The partition name as single bytes: code units up to the first zero, at most
-// 36; a code unit above 0xFF, which has no single-byte form, becomes '?'.
-std::string SingleByteName(std::span<const std::uint16_t> units);
-
 }  // namespace partition

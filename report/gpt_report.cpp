@@ -1,11 +1,11 @@
 #include "report/gpt_report.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "encoding/number_format.h"
 #include "inspect/diagnostic_lines.h"
-#include "partition/gpt_decode.h"
 
 namespace report {
 namespace {
@@ -16,10 +16,43 @@ using vhdx_inspect::Check;
 using vhdx_inspect::Finding;
 using vhdx_inspect::GptSide;
 
+constexpr std::size_t kMaxNameUnits = 36;
+
 // The signature bytes up to the first zero byte.
 std::string SignatureText(const vhdx_inspect::GptRecord& gpt) {
   const auto end = std::find(gpt.signature.begin(), gpt.signature.end(), 0);
   return std::string(gpt.signature.begin(), end);
+}
+
+// Writes the partition name as the report prints it, one byte per UTF-16
+// code unit: a unit above 0xFF, which has no single-byte form, becomes '?'
+// (so a code point beyond U+FFFF, two units, becomes "??"). At most 36 units,
+// gathered on the stack: a string for each entry cost an allocation.
+void WriteSingleByteName(std::string_view utf8, std::ostream& out) {
+  std::array<char, kMaxNameUnits> name{};
+  std::size_t length = 0;
+  const auto put = [&](char c) {
+    if (length < name.size()) name[length++] = c;
+  };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      put(static_cast<char>(lead));
+      i += 1;
+    } else if (lead < 0xE0 && i + 1 < utf8.size()) {  // two bytes: U+0080 to U+07FF
+      const unsigned codePoint = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+      put(codePoint <= 0xFF ? static_cast<char>(codePoint) : '?');
+      i += 2;
+    } else if (lead < 0xF0) {  // three bytes: one unit above 0xFF
+      put('?');
+      i += 3;
+    } else {  // four bytes: a surrogate pair
+      put('?');
+      put('?');
+      i += 4;
+    }
+  }
+  out.write(name.data(), static_cast<std::streamsize>(length));
 }
 
 bool ComparesTheHeaders(Check check) {
@@ -79,7 +112,9 @@ void PrintGptPartitionEntry(const vhdx_inspect::GptEntryRecord& entry, std::ostr
   out << "\t\tFirstLBA:        " << HexWithPrefix(entry.first_lba) << std::endl;
   out << "\t\tLastLBA:         " << HexWithPrefix(entry.last_lba) << std::endl;
   out << "\t\tAttributes:      " << HexWithPrefix(entry.attributes) << std::endl;
-  out << "\t\tPartitionName:   " << partition::SingleByteName(entry.name_units) << std::endl;
+  out << "\t\tPartitionName:   ";
+  WriteSingleByteName(entry.name, out);
+  out << std::endl;
   if (!entry.name_fits_type) out << "\t\t\t" << inspect::kPartitionNameInvalid << "  " << std::endl;
 }
 

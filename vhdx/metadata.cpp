@@ -84,6 +84,9 @@ vhdx_inspect::VolumeRecord VolumeRecordOf(const PLUGIN_METADATA_ENTRY& entry, co
 StageResult CheckVolumes(Region region, const PLUGIN_VHDX_METADATA& plugin, std::uint32_t pluginOffset,
                          Inspection& inspection, std::uint32_t& total) {
   const std::uint64_t lastRecordOffset = kMetadataRegionReadSize - sizeof(VOLUME_PLUGIN_METADATA) - pluginOffset;
+  std::size_t listed = 0;
+  while (listed < kMaxVolumes && plugin.MetaData[listed].cbSize.value() != 0) ++listed;
+  inspection.volumes.reserve(listed);
   total = 0;
   for (const PLUGIN_METADATA_ENTRY& entry : plugin.MetaData) {
     const std::uint32_t cbSize = entry.cbSize.value();

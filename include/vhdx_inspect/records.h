@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vhdx_inspect {
@@ -113,11 +114,11 @@ struct GptEntryRecord {
   std::uint64_t first_lba = 0;
   std::uint64_t last_lba = 0;
   std::uint64_t attributes = 0;
-  // The type as the report names it ("Unknown partition type" when unknown).
-  std::string type_name;
-  // The name's UTF-16 code units up to the first zero (at most 36), and the
-  // same name as UTF-8 (a lone surrogate becomes U+FFFD).
-  std::vector<std::uint16_t> name_units;
+  // The type as the report names it ("Unknown partition type" when unknown);
+  // the text lives as long as the program.
+  std::string_view type_name;
+  // The name's UTF-16 code units up to the first zero (at most 36), as UTF-8
+  // (a lone surrogate becomes U+FFFD).
   std::string name;
   // False when the type is known and the name does not begin with the name
   // that type is expected to carry.

@@ -130,6 +130,8 @@ TEST(PrintGptPartitionEntry, NameCheckForTheKnownTypes) {
       {kOtherType, u"anything \u00e9", "Unknown partition type", "anything \xe9", false},
       {kBasicDataType, u"Basic data partition\u0416", "Data partition", "Basic data partition?", false},
       {kEfiSystemType, u"EFI \u0416ystem partition", "EFI system partition", "EFI ?ystem partition", true},
+      {kOtherType, u"pair \U0001F600", "Unknown partition type", "pair ??", false},
+      {kOtherType, u"lone \xD800 surrogate", "Unknown partition type", "lone ? surrogate", false},
   };
   for (const NameCase& c : cases) {
     EntryArray entries{};
@@ -150,7 +152,7 @@ TEST(PrintGptPartitionEntry, NameOf36UnitsWithoutTerminatorStopsAtTheEntry) {
   PutEntry(entries, 0, Entry{kOtherType, 1, 0, 0, 0, name});
   PutEntry(entries, 1, Entry{kOtherType, 0x41, 0, 0, 0, u"next"});  // bytes right after the name
   const auto entry = encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries);
-  EXPECT_EQ(SingleByteName(DecodeGptEntry(*entry).name_units), std::string(36, 'N'));
+  EXPECT_EQ(DecodeGptEntry(*entry).name, std::string(36, 'N'));
 }
 
 }  // namespace
