@@ -8,6 +8,12 @@
 #
 # Versions with the same major number are compatible; the version is the
 # project's.
+#
+# The Windows zip holds the programs only, so a Windows build installs no
+# library.
+if(WIN32)
+  return()
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 

@@ -90,13 +90,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)           # needs dpkg-shlibdeps (dpkg-dev) and file
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, man-db")
 
-# One package per install component: the program, and the library for C++
-# users. The zip holds the program only.
-if(WIN32)
-  set(CPACK_COMPONENTS_ALL program)
-else()
-  set(CPACK_COMPONENTS_ALL program development)
-endif()
+# One Debian package per install component: the programs, and the library
+# for C++ users (which a Windows build does not install).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME vhdx-inspect)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvhdx-inspect-dev)
