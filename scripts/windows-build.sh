@@ -55,8 +55,6 @@ fi
 # cache outside the build folder (scripts/fetch-boost-sources.sh).
 boost_sources=$(bash scripts/fetch-boost-sources.sh)
 
-cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-  -DVHDX_BOOST_SOURCES="$boost_sources"
+# The configuration: CMakePresets.json's windows-cross.
+VHDX_BOOST_SOURCES="$boost_sources" cmake --preset windows-cross -B "$build"
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" "${build_arguments[@]}"
