@@ -35,11 +35,13 @@ test-sanitize:
 
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
-# database of $(BUILD), which only needs configuring.
+# database of $(BUILD), and for the Windows-only code that of the mingw-w64
+# cross build $(WINDOWS_BUILD); both only need configuring.
 lint:
 	bash scripts/install-deps.sh lint
 	$(CONFIGURE)
-	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD)
+	bash scripts/windows-build.sh --configure-only $(WINDOWS_BUILD)
+	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD) $(WINDOWS_BUILD)
 
 # Formats every C++ file in place as .clang-format says.
 format:
