@@ -32,16 +32,16 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts for Mono and Gecko
 export WINEARCH=win64
 
-# Every start that wine's known start-up failure ended, started once more by
-# the test runners (tests/e2e/run_tool.cpp, cmake/wine-start.sh), one line
-# each; printed at the end, whether the tests pass or fail.
-export VHDX_WINE_START_REPEATS="$build/wine-start-repeats.txt"
-: >"$VHDX_WINE_START_REPEATS"
+# Every run that one of wine's known failures of its own ended, started once
+# more by the test runners (tests/e2e/run_tool.cpp, cmake/wine-start.sh), one
+# line each; printed at the end, whether the tests pass or fail.
+export VHDX_WINE_REPEATS="$build/wine-repeats.txt"
+: >"$VHDX_WINE_REPEATS"
 report_repeats() {
   local count
-  count=$(wc -l <"$VHDX_WINE_START_REPEATS" 2>/dev/null || echo 0)
-  echo "windows-test: wine start-up failures started once more: $count"
-  if [[ $count -gt 0 ]]; then sed 's/^/  /' "$VHDX_WINE_START_REPEATS"; fi
+  count=$(wc -l <"$VHDX_WINE_REPEATS" 2>/dev/null || echo 0)
+  echo "windows-test: runs that wine's own known failures ended, started once more: $count"
+  if [[ $count -gt 0 ]]; then sed 's/^/  /' "$VHDX_WINE_REPEATS"; fi
 }
 
 stop_wine() {
@@ -73,16 +73,16 @@ wine wineboot --init </dev/null >/dev/null 2>&1
 
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 # One test program at a time (the whole run takes a few seconds). A failed
-# test fails the run at once; only a start that wine's known start-up failure
-# ended is started once more, by cmake/wine-start.sh, and counted.
+# test fails the run at once; only a run that one of wine's known failures of
+# its own ended is started once more, by cmake/wine-start.sh, and counted.
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1
 
 # The end-to-end and hostile suites, the same test programs that run the
 # Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h). They are
 # native programs: `make test` has built them in build/ (NATIVE_BUILD names
 # another folder), and they are built here when it has not. Two at a time;
-# a failed test fails the run at once, and only a start that wine's known
-# start-up failure ended is started once more (tests/e2e/run_tool.cpp).
+# a failed test fails the run at once, and only a run that one of wine's
+# known failures of its own ended is started once more (tests/e2e/run_tool.cpp).
 # Both programs are held to one expected text, so the native build is checked
 # to link the same Boost as the Windows program is compiled from
 # (cmake/BoostSourceVersion.cmake).
