@@ -30,14 +30,16 @@ status=$?
 elapsed=$(($(microseconds) - started))
 wine_failure=""
 if [[ $status -eq $start_failure_status && ! -s $out && ! -s $err && $elapsed -lt $start_failure_microseconds ]]; then
+  kind=start-up
   wine_failure="start-up failure (status $status, no output, $elapsed us)"
 elif [[ $status -eq $exit_failure_status && "$(cat "$err"; echo x)" == "$exit_failure_text"$'\n'x ]]; then
+  kind="at exit"
   wine_failure="failure at exit (status $status, ld.so's assertion)"
 fi
 if [[ -n $wine_failure ]]; then
   echo "wine-start: wine's $wine_failure; started once more: $*" >&2
   if [[ -n "${VHDX_WINE_REPEATS:-}" ]]; then
-    echo "unit tests: ${*##*/}" >>"$VHDX_WINE_REPEATS"
+    echo "$kind: unit tests: ${*##*/}" >>"$VHDX_WINE_REPEATS"
   fi
   exec "$wine" "$@"
 fi

@@ -93,9 +93,10 @@ bool IsWineExitFailure(const ToolRun& run) {
 // signatures. Counted by one line, naming the test and the arguments, in the
 // file that VHDX_WINE_REPEATS names (scripts/windows-test.sh prints how many),
 // and a note in the test's own output.
-void CountWineRepeat(const std::vector<std::string>& arguments, const ToolRun& failed) {
+void CountWineRepeat(const char* kind, const std::vector<std::string>& arguments, const ToolRun& failed) {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string line = test == nullptr ? std::string("?") : std::string(test->test_suite_name()) + "." + test->name();
+  std::string line = std::string(kind) + ": " +
+                     (test == nullptr ? std::string("?") : std::string(test->test_suite_name()) + "." + test->name());
   for (const std::string& argument : arguments) line += " " + argument;
   std::cerr << "RunTool: wine's own failure (status " << failed.status << ", " << failed.out.size()
             << " bytes of output, " << failed.seconds << " s); started once more: " << line << std::endl;
@@ -120,7 +121,7 @@ ToolRun RunTool(const std::vector<std::string>& arguments, const testsupport::Ru
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ToolRun run = testsupport::RunProgram(argv, limits);
   if (WindowsProgramUnderTest() && (IsWineStartFailure(run) || IsWineExitFailure(run))) {
-    CountWineRepeat(arguments, run);
+    CountWineRepeat(IsWineStartFailure(run) ? "start-up" : "at exit", arguments, run);
     run = testsupport::RunProgram(argv, limits);
   }
   if (WindowsProgramUnderTest()) {
