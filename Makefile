@@ -1,5 +1,7 @@
 # A thin layer over CMake. `make run` builds the tool and runs it on a sample
 # image; `make test` builds and runs every test, then again with sanitizers.
+# Each build folder is configured with a preset of CMakePresets.json, where
+# the configurations are named once (IDEs take them from there too).
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
@@ -9,7 +11,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 all: build
 
-CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON $(CMAKE_FLAGS)
+CONFIGURE = cmake --preset release -B $(BUILD) $(CMAKE_FLAGS)
 
 # Configured on every run: a tool the tests use (valgrind, strace) that was
 # installed since the last run is found then.
@@ -27,7 +29,7 @@ test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize:
-	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --preset sanitize -B $(SANITIZE_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
@@ -35,17 +37,19 @@ test-sanitize:
 # threads at once (tests/inspect/threads_test.cpp).
 TSAN_BUILD ?= build-tsan
 test-tsan:
-	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON -DVHDX_TSAN=ON -DVHDX_BUILD_APP=OFF $(CMAKE_FLAGS)
+	cmake --preset tsan -B $(TSAN_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target inspect_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/inspect/inspect_tests --gtest_filter='InspectorsInThreads.*:Inspector.*'
 
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
-# database of $(BUILD), which only needs configuring.
+# database of $(BUILD), and for the Windows-only code that of the mingw-w64
+# cross build $(WINDOWS_BUILD); both only need configuring.
 lint:
 	bash scripts/install-deps.sh lint
 	$(CONFIGURE)
-	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD)
+	bash scripts/windows-build.sh --configure-only $(WINDOWS_BUILD)
+	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD) $(WINDOWS_BUILD)
 
 # Formats every C++ file in place as .clang-format says.
 format:
@@ -78,7 +82,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++-14
 
 $(FUZZ_BUILD)/build.ninja:
-	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON -DVHDX_SANITIZE=ON -DVHDX_FUZZ=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --preset fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) $(CMAKE_FLAGS)
 
 fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target inspect_fuzzer make_fuzz_seeds
@@ -92,7 +96,7 @@ bench:
 # Builds the benchmark targets without running them (CI's smoke check).
 BENCH_BUILD ?= build-bench
 bench-build:
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --preset bench -B $(BENCH_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target inspection_floor make_bench_images checksum_bench inspection_bench
 
 # scripts/windows-test.sh's default build folder.

@@ -35,7 +35,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 
 # --- build (Release) -----------------------------------------------------------
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVHDX_BENCH=ON -DVHDX_BUILD_TESTS=OFF >/dev/null
+cmake --preset bench -B "$build" >/dev/null  # CMakePresets.json
 cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
   vhdx-inspect-json
 tool=$build/app/vhdx-inspect

@@ -24,8 +24,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# CTest and gtest_discover_tests run the test programs through wine.
+# CTest and gtest_discover_tests run the test programs through wine, by way
+# of wine-start.sh, which starts a program once more only when one of wine's
+# known failures of its own ended it.
 find_program(VHDX_WINE NAMES wine wine64 NO_CMAKE_FIND_ROOT_PATH)
-if(VHDX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VHDX_WINE})
+find_program(VHDX_BASH NAMES bash NO_CMAKE_FIND_ROOT_PATH)
+if(VHDX_WINE AND VHDX_BASH)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VHDX_BASH} ${CMAKE_CURRENT_LIST_DIR}/wine-start.sh ${VHDX_WINE})
 endif()

@@ -4,19 +4,25 @@
 # DLLs that Windows itself ships. Installs what is missing (with sudo when not
 # root) and fetches the Boost sources once (scripts/fetch-boost-sources.sh).
 #
-#   bash scripts/windows-build.sh [--if-installable] [build-folder] [cmake --build arguments...]
+#   bash scripts/windows-build.sh [--if-installable] [--configure-only] [build-folder] [cmake --build arguments...]
 #
 # --if-installable: when the toolchain is missing and cannot be installed,
 # say so and exit 3 instead of 1, so that a caller can tell it from a failed
-# build. Without build arguments only the program is built.
+# build. --configure-only: configure, build nothing (`make lint` reads the
+# compile database). Without build arguments only the program is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if_installable=false
-if [[ "${1:-}" == "--if-installable" ]]; then
-  if_installable=true
+configure_only=false
+while [[ "${1:-}" == --* ]]; do
+  case $1 in
+    --if-installable) if_installable=true ;;
+    --configure-only) configure_only=true ;;
+    *) echo "windows-build: unknown option $1" >&2; exit 1 ;;
+  esac
   shift
-fi
+done
 build=${1:-build-windows}
 shift || true
 build_arguments=("$@")
@@ -55,8 +61,7 @@ fi
 # cache outside the build folder (scripts/fetch-boost-sources.sh).
 boost_sources=$(bash scripts/fetch-boost-sources.sh)
 
-cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVHDX_WERROR=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-  -DVHDX_BOOST_SOURCES="$boost_sources"
+# The configuration: CMakePresets.json's windows-cross.
+VHDX_BOOST_SOURCES="$boost_sources" cmake --preset windows-cross -B "$build"
+if $configure_only; then exit 0; fi
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" "${build_arguments[@]}"
