@@ -66,7 +66,8 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1 --repeat until-pass:3
 
 # The end-to-end and hostile suites, the same test programs that run the
-# Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h). They are
+# Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h; the JSON
+# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h). They are
 # native programs: `make test` has built them in build/ (NATIVE_BUILD names
 # another folder), and they are built here when it has not. Two at a time,
 # each test run again up to three times in all, as above.
@@ -74,7 +75,7 @@ native=${NATIVE_BUILD:-build}
 if [[ ! -f "$native/CMakeCache.txt" ]]; then
   cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVHDX_WERROR=ON
 fi
-cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests
+cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests
 e2e_start=$SECONDS
 VHDX_INSPECT_EXE="$build/app/vhdx-inspect.exe" \
   ctest --test-dir "$native" --output-on-failure --no-tests=error -L 'e2e|hostile' -LE valgrind \
