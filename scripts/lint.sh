@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The two checks of `make lint`, both run even when the first fails:
 #   format  every C++ file of the tree against .clang-format (clang-format-14)
-#   tidy    the product code (app/, vhdx/, partition/, platform/) against
+#   tidy    the product code (app/, json/, vhdx/, partition/, platform/) against
 #           .clang-tidy (clang-tidy-14), with the compile database of a build
 #
 #   bash scripts/lint.sh [build-folder]
@@ -11,7 +11,7 @@
 # reads its compile_commands.json. Parallel runs: JOBS (default: all cores).
 set -uo pipefail
 cd "$(dirname "$0")/.."
-product_folders=(app vhdx partition platform)
+product_folders=(app json vhdx partition platform)
 source_folders=("${product_folders[@]}" testsupport tests tools bench fuzz)
 mapfile -t sources < <(find "${source_folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 if [[ "${1:-}" == "--format" ]]; then
