@@ -17,7 +17,7 @@ namespace {
 
 // Images inspected at once unless -j says otherwise (the manual page says
 // why this number).
-constexpr int kDefaultJobs = 1;
+constexpr int kDefaultJobs = 8;
 constexpr int kMostJobs = 256;
 
 int CommandLineError(const std::string& what, const po::options_description& description, std::ostream& err) {
@@ -39,7 +39,7 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
       "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
       "vhdx-path,p", po::value<std::string>(&folderPath), "Path to the plugin vhdx directory")(
       "recursive,r", po::bool_switch(&recursive), "With -p: also the directories below it")(
-      "jobs,j", po::value<int>(&jobs), "Images inspected at once (1 to 256)");
+      "jobs,j", po::value<int>(&jobs), "With -p: images inspected at once, 1 to 256 (default 8)");
 
   po::variables_map values;
   try {
