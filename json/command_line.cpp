@@ -1,17 +1,24 @@
 #include "json/command_line.h"
 
 #include <boost/program_options.hpp>
+#include <memory>
 #include <string>
 
 #include "json/exit_status.h"
 #include "json/folder_scan.h"
 #include "json/image_run.h"
+#include "json/parallel_run.h"
 
 namespace json_app {
 
 namespace po = boost::program_options;
 
 namespace {
+
+// Images inspected at once unless -j says otherwise (the manual page says
+// why this number).
+constexpr int kDefaultJobs = 8;
+constexpr int kMostJobs = 256;
 
 int CommandLineError(const std::string& what, const po::options_description& description, std::ostream& err) {
   err << "vhdx-inspect-json: " << what << '\n' << description << std::endl;
@@ -25,12 +32,14 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
   bool recursive = false;
   std::string imagePath;
   std::string folderPath;
+  int jobs = kDefaultJobs;
 
   po::options_description description("Command-line Options", 100, 40);
   description.add_options()("help,h", po::bool_switch(&help), "Print help")(
       "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
       "vhdx-path,p", po::value<std::string>(&folderPath), "Path to the plugin vhdx directory")(
-      "recursive,r", po::bool_switch(&recursive), "With -p: also the directories below it");
+      "recursive,r", po::bool_switch(&recursive), "With -p: also the directories below it")(
+      "jobs,j", po::value<int>(&jobs), "With -p: images inspected at once, 1 to 256 (default 8)");
 
   po::variables_map values;
   try {
@@ -51,16 +60,22 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
   const bool folder = values.count("vhdx-path") != 0;
   if (file == folder) return CommandLineError("give one of -f FILE and -p FOLDER", description, err);
   if (recursive && !folder) return CommandLineError("-r goes with -p FOLDER", description, err);
+  if (jobs < 1 || jobs > kMostJobs) return CommandLineError("-j takes a number from 1 to 256", description, err);
 
-  SequentialRun run(out);
-  if (file) {
-    run.Image(imagePath);
-    run.Finish();
-    return run.AllSound() ? kAllSound : kImageNotSound;
+  std::unique_ptr<ImageRun> run;
+  if (jobs == 1 || file) {
+    run = std::make_unique<SequentialRun>(out);
+  } else {
+    run = std::make_unique<ParallelRun>(out, static_cast<unsigned>(jobs));
   }
-  const bool scanned = ScanFolder(folderPath, recursive, run, err);
+  if (file) {
+    run->Image(imagePath);
+    run->Finish();
+    return run->AllSound() ? kAllSound : kImageNotSound;
+  }
+  const bool scanned = ScanFolder(folderPath, recursive, *run, err);
   if (!scanned) return kFolderNotScanned;
-  return run.AllSound() ? kAllSound : kImageNotSound;
+  return run->AllSound() ? kAllSound : kImageNotSound;
 }
 
 }  // namespace json_app

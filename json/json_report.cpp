@@ -1,7 +1,10 @@
 #include "json/json_report.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/records.h"

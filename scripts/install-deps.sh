@@ -20,6 +20,8 @@ if [[ "${1:-}" == "test" ]]; then
   packages+=(libbenchmark-dev)
   # The schema check of vhdx-inspect-json's output (tests/json), and jq.
   packages+=(python3-jsonschema jq)
+  # The slow-storage pass-through of the parallel-scan tests (slowfs/).
+  packages+=(libfuse3-dev fuse3)
 elif [[ "${1:-}" == "lint" ]]; then
   # The format check and clang-tidy; configuring the build for its compile
   # database needs GoogleTest.

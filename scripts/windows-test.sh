@@ -78,7 +78,8 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1
 
 # The end-to-end and hostile suites, the same test programs that run the
-# Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h). They are
+# Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h; the JSON
+# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h). They are
 # native programs: `make test` has built them in build/ (NATIVE_BUILD names
 # another folder), and they are built here when it has not. Two at a time;
 # a failed test fails the run at once, and only a run that one of wine's
@@ -93,7 +94,7 @@ if [[ ! -f "$native/CMakeCache.txt" ]]; then
 else
   cmake "$native" -DVHDX_BOOST_SOURCE="$boost_source" >/dev/null
 fi
-cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests
+cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests
 e2e_start=$SECONDS
 VHDX_INSPECT_EXE="$build/app/vhdx-inspect.exe" \
   ctest --test-dir "$native" --output-on-failure --no-tests=error -L 'e2e|hostile' -LE valgrind \

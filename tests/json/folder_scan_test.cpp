@@ -225,6 +225,61 @@ TEST(JsonOutput, AnUnwritableOutputEndsTheRunWithStatusTwo) {
   }
 }
 
+// -j N inspects up to N images at once and writes exactly what one at a time
+// writes: the same lines, in listing order, and the same status.
+TEST(JsonParallelScan, EveryNumberOfJobsWritesTheSameLines) {
+  ScratchDirectory scratch;
+  const fs::path root = WriteTree(scratch);
+  for (int i = 0; i < 12; ++i) {
+    const fs::path path = root / (i % 2 == 0 ? "below" : ".") / ("more-" + std::to_string(i) + ".vhdx");
+    if (i % 3 == 0) {
+      WriteDamaged(path);
+    } else {
+      WriteSound(path);
+    }
+  }
+  if (!WindowsJsonProgramUnderTest()) {
+    WriteSound(root / "bad\xFF.vhdx");                             // a name that is not UTF-8
+    fs::create_symlink(root / "nowhere", root / "dangling.vhdx");  // unreadable
+  }
+  for (const char* recursive : {"", "-r"}) {
+    std::vector<std::string> arguments = {"-p", root.string()};
+    if (*recursive) arguments.push_back(recursive);
+    std::vector<std::string> one = arguments;
+    one.insert(one.end(), {"-j", "1"});
+    const ProgramRun sequential = RunJson(one);
+    EXPECT_EQ(sequential.status, kImageNotSound);
+    // a, b, c and six more at the top (and two more on Linux); d, e and six
+    // more below.
+    const std::size_t top = WindowsJsonProgramUnderTest() ? 9 : 11;
+    EXPECT_EQ(JsonLines(sequential.out).size(), *recursive ? top + 8 : top);
+    for (const char* jobs : {"2", "3", "8", ""}) {
+      std::vector<std::string> parallel = arguments;
+      if (*jobs) parallel.insert(parallel.end(), {"-j", jobs});
+      const ProgramRun run = RunJson(parallel);
+      EXPECT_EQ(run.out, sequential.out) << "-j " << jobs << " " << recursive;
+      EXPECT_EQ(run.status, sequential.status) << "-j " << jobs << " " << recursive;
+      EXPECT_EQ(run.err, sequential.err) << "-j " << jobs << " " << recursive;
+    }
+  }
+}
+
+// A write that fails in the middle of a parallel scan ends it as with one
+// job: status 2 and the one line on standard error.
+TEST(JsonParallelScan, AnUnwritableOutputEndsTheRunWithStatusTwo) {
+  ScratchDirectory scratch;
+  const fs::path root = WriteTree(scratch);
+  for (const char* jobs : {"2", "8"}) {
+    testsupport::RunLimits limits;
+    limits.output = testsupport::StandardOutput::kFull;
+    const ProgramRun run = RunJson({"-p", root.string(), "-r", "-j", jobs}, limits);
+    EXPECT_EQ(run.status, kReportNotWritten) << jobs;
+    EXPECT_EQ(run.err, "vhdx-inspect-json: cannot write the report to standard output: " +
+                           e2e::UnwritableOutputCause(testsupport::StandardOutput::kFull) + "\n")
+        << jobs;
+  }
+}
+
 TEST(JsonCommandLine, ErrorsEndWithStatusOneAndHelpWithZero) {
   ScratchDirectory scratch;
   WriteSound(scratch.path() / "a.vhdx");
@@ -236,6 +291,10 @@ TEST(JsonCommandLine, ErrorsEndWithStatusOneAndHelpWithZero) {
       {"-f", scratch / "a.vhdx", "-r"},
       {"-f", scratch / "a.vhdx", "-p", scratch.path().string()},
       {"-p", scratch.path().string(), "extra"},
+      {"-p", scratch.path().string(), "-j", "0"},
+      {"-p", scratch.path().string(), "-j", "-1"},
+      {"-p", scratch.path().string(), "-j", "two"},
+      {"-p", scratch.path().string(), "-j", "257"},
   };
   for (const std::vector<std::string>& arguments : errors) {
     const ProgramRun run = RunJson(arguments);

@@ -1,0 +1,123 @@
+// slow_mount: a read-only FUSE pass-through of a folder that waits a fixed
+// time before every open and every read, as storage behind a network does,
+// for the tests and the benchmark of parallel scans.
+//
+//   slow_mount SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]
+//
+// Every open and read under MOUNTPOINT waits LATENCY_US microseconds; those
+// of the file named SLOW_NAME wait SLOW_US more. A directory lists its
+// entries in the source's order. Reads bypass the page cache (direct I/O),
+// so every read of every run pays the latency. Runs in the foreground,
+// serving requests from several threads, until `fusermount3 -u MOUNTPOINT`.
+#define FUSE_USE_VERSION 31
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fuse.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::string source;
+std::chrono::microseconds latency{0};
+std::string slowName;
+std::chrono::microseconds slowLatency{0};
+
+std::string Real(const char* path) { return source + path; }
+
+void Wait(const char* path) {
+  std::this_thread::sleep_for(latency);
+  if (slowName.empty()) return;
+  const char* name = std::strrchr(path, '/');
+  if (name != nullptr && slowName == name + 1) std::this_thread::sleep_for(slowLatency);
+}
+
+int GetAttr(const char* path, struct stat* status, fuse_file_info*) {
+  return ::lstat(Real(path).c_str(), status) == 0 ? 0 : -errno;
+}
+
+int ReadLink(const char* path, char* buffer, size_t size) {
+  if (size == 0) return -EINVAL;
+  const ssize_t length = ::readlink(Real(path).c_str(), buffer, size - 1);
+  if (length < 0) return -errno;
+  buffer[length] = '\0';
+  return 0;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t filler, off_t, fuse_file_info*, fuse_readdir_flags) {
+  DIR* directory = ::opendir(Real(path).c_str());
+  if (directory == nullptr) return -errno;
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat status {};
+    status.st_ino = entry->d_ino;
+    status.st_mode = static_cast<mode_t>(DTTOIF(entry->d_type));
+    if (filler(buffer, entry->d_name, &status, 0, static_cast<fuse_fill_dir_flags>(0)) != 0) break;
+  }
+  ::closedir(directory);
+  return 0;
+}
+
+int Open(const char* path, fuse_file_info* file) {
+  if ((file->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+  Wait(path);
+  const int descriptor = ::open(Real(path).c_str(), file->flags);
+  if (descriptor < 0) return -errno;
+  file->fh = static_cast<uint64_t>(descriptor);
+  file->direct_io = 1;
+  return 0;
+}
+
+int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* file) {
+  Wait(path);
+  const ssize_t read = ::pread(static_cast<int>(file->fh), buffer, size, offset);
+  return read < 0 ? -errno : static_cast<int>(read);
+}
+
+int Release(const char*, fuse_file_info* file) {
+  ::close(static_cast<int>(file->fh));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 4 && argc != 6) {
+    std::fprintf(stderr, "usage: slow_mount SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]\n");
+    return 1;
+  }
+  char* resolved = ::realpath(argv[1], nullptr);
+  if (resolved == nullptr) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  source = resolved;
+  std::free(resolved);
+  latency = std::chrono::microseconds(std::strtoll(argv[3], nullptr, 10));
+  if (argc == 6) {
+    slowName = argv[4];
+    slowLatency = std::chrono::microseconds(std::strtoll(argv[5], nullptr, 10));
+  }
+
+  fuse_operations operations{};
+  operations.getattr = GetAttr;
+  operations.readlink = ReadLink;
+  operations.readdir = ReadDir;
+  operations.open = Open;
+  operations.read = Read;
+  operations.release = Release;
+  char program[] = "slow_mount";
+  char foreground[] = "-f";
+  char option[] = "-o";
+  char options[] = "ro,fsname=slow_mount";
+  char* fuseArguments[] = {program, argv[2], foreground, option, options, nullptr};
+  return fuse_main(5, fuseArguments, &operations, nullptr);
+}
