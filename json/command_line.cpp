@@ -2,6 +2,7 @@
 
 #include <boost/program_options.hpp>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "json/exit_status.h"
@@ -27,7 +28,8 @@ int CommandLineError(const std::string& what, const po::options_description& des
 
 }  // namespace
 
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
+                   const platform::NarrowArguments& narrowArguments) {
   bool help = false;
   bool recursive = false;
   std::string imagePath;
@@ -68,10 +70,17 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
   } else {
     run = std::make_unique<ParallelRun>(out, static_cast<unsigned>(jobs));
   }
+  // A name that is not the one given is refused before anything is opened:
+  // a file as an open that failed, a folder as one that does not exist.
   if (file) {
-    run->Image(imagePath);
+    const std::optional<std::string> shown = narrowArguments.ShownIfInexact(imagePath);
+    run->Image(shown ? ImageName{*shown, false} : ImageName{imagePath, true});
     run->Finish();
     return run->AllSound() ? kAllSound : kImageNotSound;
+  }
+  if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(folderPath)) {
+    err << "vhdx-inspect-json: VHDX directory " << *shown << " does not exist." << std::endl;
+    return kFolderNotScanned;
   }
   const bool scanned = ScanFolder(folderPath, recursive, *run, err);
   if (!scanned) return kFolderNotScanned;

@@ -2,6 +2,8 @@
 
 #include <boost/filesystem.hpp>
 
+#include "platform/narrow_arguments.h"
+
 namespace json_app {
 namespace {
 
@@ -51,7 +53,11 @@ class FolderScan {
       return;
     }
     if (fs::is_directory(status)) return;
-    if (HasImageExtension(entry)) run_.Image(entry.string());
+    if (!HasImageExtension(entry)) return;
+    // Checked here, not left to how Boost converts the name: a name that
+    // has no exact narrow form is never opened by a look-alike.
+    const platform::NarrowName name = platform::NarrowFormOf(entry.native());
+    run_.Image(name.exact ? ImageName{entry.string(), true} : ImageName{name.text, false});
   }
 
   const bool recursive_;

@@ -1,6 +1,8 @@
 #include "json/image_run.h"
 
+#include "inspect/inspect_opened.h"
 #include "json/json_report.h"
+#include "platform/narrow_arguments.h"
 
 namespace json_app {
 
@@ -8,8 +10,13 @@ void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out
   out << json_report::JsonLine(inspection) << std::endl;
 }
 
-void SequentialRun::Image(const std::string& path) {
-  const vhdx_inspect::Inspection inspection = inspector_.Inspect(path);
+vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name) {
+  if (name.exact) return inspector.Inspect(name.path);
+  return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
+}
+
+void SequentialRun::Image(const ImageName& name) {
+  const vhdx_inspect::Inspection inspection = InspectNamed(inspector_, name);
   if (inspection.verdict != vhdx_inspect::Verdict::kSound) allSound_ = false;
   WriteJsonLine(inspection, out_);
 }

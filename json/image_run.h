@@ -13,11 +13,23 @@
 
 namespace json_app {
 
+// An image as the scan names it. A name without an exact narrow form (on
+// Windows, platform/narrow_arguments.h) is never opened: it is reported as
+// an open that failed with platform::kInexactNameStatus, under the form
+// shown with "?".
+struct ImageName {
+  std::string path;
+  bool exact = true;
+};
+
+// Inspects the image named, or refuses a name that is not exact.
+vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name);
+
 class ImageRun {
  public:
   virtual ~ImageRun() = default;
   // Takes the next image of the scan.
-  virtual void Image(const std::string& path) = 0;
+  virtual void Image(const ImageName& name) = 0;
   // Called once after the last image: every line is written when it returns.
   virtual void Finish() {}
   // False once an image was not sound.
@@ -29,7 +41,7 @@ class ImageRun {
 class SequentialRun final : public ImageRun {
  public:
   explicit SequentialRun(std::ostream& out) : out_(out) {}
-  void Image(const std::string& path) override;
+  void Image(const ImageName& name) override;
   bool AllSound() const override { return allSound_; }
 
  private:

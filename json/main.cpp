@@ -44,7 +44,7 @@ template <typename Cause>
 int RunReportingTo(std::ostream& out, int argc, char* argv[], Cause cause) {
   out.exceptions(std::ios::badbit);
   try {
-    return json_app::RunCommandLine(argc, argv, out, std::cerr);
+    return json_app::RunCommandLine(argc, argv, out, std::cerr, platform::NarrowArguments::OfThisProcess(argc, argv));
   } catch (...) {
     // The library raises the failure as a type of its own ABI, which a catch
     // of std::ios_base::failure does not match; a bad stream tells it.

@@ -27,9 +27,9 @@ void ParallelRun::Work() {
     if (stopping_) return;
     Slot& slot = slots_[nextToTake_++ % slots_.size()];
     slot.taken = true;
-    const std::string path = slot.path;
+    const ImageName name = slot.name;
     lock.unlock();
-    const vhdx_inspect::Inspection inspection = inspector.Inspect(path);
+    const vhdx_inspect::Inspection inspection = InspectNamed(inspector, name);
     std::string line = json_report::JsonLine(inspection);
     const bool sound = inspection.verdict == vhdx_inspect::Verdict::kSound;
     lock.lock();
@@ -61,12 +61,12 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
   }
 }
 
-void ParallelRun::Image(const std::string& path) {
+void ParallelRun::Image(const ImageName& name) {
   std::unique_lock<std::mutex> lock(mutex_);
   // A free slot: the oldest image in flight is written first when all are taken.
   while (handedOver_ - written_ >= slots_.size()) WriteDone(lock, true);
   Slot& slot = slots_[handedOver_ % slots_.size()];
-  slot.path = path;
+  slot.name = name;
   ++handedOver_;
   work_.notify_one();
   WriteDone(lock, false);

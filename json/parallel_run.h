@@ -30,13 +30,13 @@ class ParallelRun final : public ImageRun {
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
 
-  void Image(const std::string& path) override;
+  void Image(const ImageName& name) override;
   void Finish() override;
   bool AllSound() const override { return allSound_; }
 
  private:
   struct Slot {
-    std::string path;
+    ImageName name;
     std::string line;  // the JSON line, once inspected
     bool sound = false;
     bool taken = false;  // a worker is on it
