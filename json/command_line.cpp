@@ -26,6 +26,40 @@ int CommandLineError(const std::string& what, const po::options_description& des
   return kCommandLineError;
 }
 
+// What the command line asks for, once it is understood.
+struct Request {
+  std::string path;
+  bool file;
+  bool recursive;
+  unsigned jobs;
+};
+
+// Inspects the file, or scans the folder, and returns the exit status.
+int RunImages(const Request& request, const platform::NarrowArguments& narrowArguments, std::ostream& out,
+              std::ostream& err) {
+  std::unique_ptr<ImageRun> run;
+  if (request.jobs == 1 || request.file) {
+    run = std::make_unique<SequentialRun>(out);
+  } else {
+    run = std::make_unique<ParallelRun>(out, request.jobs);
+  }
+  // A name that is not the one given is refused before anything is opened:
+  // a file as an open that failed, a folder as one that does not exist.
+  if (request.file) {
+    const std::optional<std::string> shown = narrowArguments.ShownIfInexact(request.path);
+    run->Image(shown ? ImageName{*shown, false} : ImageName{request.path, true});
+    run->Finish();
+    return run->AllSound() ? kAllSound : kImageNotSound;
+  }
+  if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(request.path)) {
+    err << "vhdx-inspect-json: VHDX directory " << *shown << " does not exist." << std::endl;
+    return kFolderNotScanned;
+  }
+  const bool scanned = ScanFolder(request.path, request.recursive, *run, err);
+  if (!scanned) return kFolderNotScanned;
+  return run->AllSound() ? kAllSound : kImageNotSound;
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
@@ -64,27 +98,14 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
   if (recursive && !folder) return CommandLineError("-r goes with -p FOLDER", description, err);
   if (jobs < 1 || jobs > kMostJobs) return CommandLineError("-j takes a number from 1 to 256", description, err);
 
-  std::unique_ptr<ImageRun> run;
-  if (jobs == 1 || file) {
-    run = std::make_unique<SequentialRun>(out);
-  } else {
-    run = std::make_unique<ParallelRun>(out, static_cast<unsigned>(jobs));
+  const Request request{file ? imagePath : folderPath, file, recursive, static_cast<unsigned>(jobs)};
+  try {
+    return RunImages(request, narrowArguments, out, err);
+  } catch (const RunInterrupted&) {
+    // The run is gone: its workers stopped, every line written is whole.
+    err << "vhdx-inspect-json: interrupted" << std::endl;
+    return kInterrupted;
   }
-  // A name that is not the one given is refused before anything is opened:
-  // a file as an open that failed, a folder as one that does not exist.
-  if (file) {
-    const std::optional<std::string> shown = narrowArguments.ShownIfInexact(imagePath);
-    run->Image(shown ? ImageName{*shown, false} : ImageName{imagePath, true});
-    run->Finish();
-    return run->AllSound() ? kAllSound : kImageNotSound;
-  }
-  if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(folderPath)) {
-    err << "vhdx-inspect-json: VHDX directory " << *shown << " does not exist." << std::endl;
-    return kFolderNotScanned;
-  }
-  const bool scanned = ScanFolder(folderPath, recursive, *run, err);
-  if (!scanned) return kFolderNotScanned;
-  return run->AllSound() ? kAllSound : kImageNotSound;
 }
 
 }  // namespace json_app

@@ -15,5 +15,9 @@ inline constexpr int kReportNotWritten = 2;
 inline constexpr int kFolderNotScanned = 3;
 // At least one image is not sound (any verdict other than "sound").
 inline constexpr int kImageNotSound = 4;
+// The user interrupted the run (Ctrl+C): the lines written are whole, and
+// the images after them were not inspected. 128 + SIGINT, as a shell reports
+// a program that Ctrl+C ended.
+inline constexpr int kInterrupted = 130;
 
 }  // namespace json_app

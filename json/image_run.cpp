@@ -3,6 +3,7 @@
 #include "inspect/inspect_opened.h"
 #include "json/json_report.h"
 #include "platform/narrow_arguments.h"
+#include "platform/run_control.h"
 
 namespace json_app {
 
@@ -15,7 +16,12 @@ vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const 
   return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
 }
 
+void ThrowIfInterrupted() {
+  if (platform::InterruptRequested()) throw RunInterrupted{};
+}
+
 void SequentialRun::Image(const ImageName& name) {
+  ThrowIfInterrupted();
   const vhdx_inspect::Inspection inspection = InspectNamed(inspector_, name);
   if (inspection.verdict != vhdx_inspect::Verdict::kSound) allSound_ = false;
   WriteJsonLine(inspection, out_);

@@ -22,6 +22,13 @@ struct ImageName {
   bool exact = true;
 };
 
+// Raised by ImageRun::Image once the user interrupted the run (Ctrl+C): no
+// further image is taken, and no line is cut short.
+struct RunInterrupted {};
+
+// Throws RunInterrupted when the user interrupted the run.
+void ThrowIfInterrupted();
+
 // Inspects the image named, or refuses a name that is not exact.
 vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name);
 

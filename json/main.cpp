@@ -9,6 +9,7 @@
 
 #include "json/command_line.h"
 #include "json/exit_status.h"
+#include "platform/run_control.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -57,6 +58,8 @@ int RunReportingTo(std::ostream& out, int argc, char* argv[], Cause cause) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Ctrl+C ends the run between two lines, never inside one.
+  platform::CatchInterrupt();
 #ifdef _WIN32
   std::ios::sync_with_stdio(false);
   return RunReportingTo(std::cout, argc, argv, CauseOfFailedWrite);

@@ -1,11 +1,30 @@
 #include "json/parallel_run.h"
 
+#include <algorithm>
+
 #include "json/json_report.h"
+#include "platform/run_control.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace json_app {
+namespace {
 
-ParallelRun::ParallelRun(std::ostream& out, unsigned jobs) : out_(out), slots_(jobs == 0 ? 1 : jobs) {
+constexpr std::chrono::milliseconds kWindow{50};
+
+std::size_t Cores() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+}  // namespace
+
+ParallelRun::ParallelRun(std::ostream& out, unsigned jobs)
+    : out_(out),
+      slots_(jobs == 0 ? 1 : jobs),
+      cores_(Cores()),
+      limit_(std::min(cores_, slots_.size())),
+      windowStart_(std::chrono::steady_clock::now()),
+      windowCpu_(platform::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
   for (std::size_t i = 0; i < slots_.size(); ++i) workers_.emplace_back([this] { Work(); });
 }
@@ -20,23 +39,35 @@ ParallelRun::~ParallelRun() {
 }
 
 void ParallelRun::Work() {
-  vhdx_inspect::Inspector inspector;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return stopping_ || nextToTake_ < handedOver_; });
+    work_.wait(lock, [this] { return stopping_ || (nextToTake_ < handedOver_ && active_ < limit_); });
     if (stopping_) return;
+    ++active_;
+    // The inspector last put back, whose buffers are still in the caches;
+    // a new one only when all are in use.
+    std::unique_ptr<vhdx_inspect::Inspector> inspector;
+    if (idleInspectors_.empty()) {
+      inspector = std::make_unique<vhdx_inspect::Inspector>();
+    } else {
+      inspector = std::move(idleInspectors_.back());
+      idleInspectors_.pop_back();
+    }
     Slot& slot = slots_[nextToTake_++ % slots_.size()];
     slot.taken = true;
     const ImageName name = slot.name;
     lock.unlock();
-    const vhdx_inspect::Inspection inspection = InspectNamed(inspector, name);
+    const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
     std::string line = json_report::JsonLine(inspection);
     const bool sound = inspection.verdict == vhdx_inspect::Verdict::kSound;
     lock.lock();
     slot.line = std::move(line);
     slot.sound = sound;
     slot.done = true;
+    --active_;
+    idleInspectors_.push_back(std::move(inspector));
     done_.notify_all();
+    work_.notify_one();
   }
 }
 
@@ -51,7 +82,7 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
     if (!slot.sound) allSound_ = false;
     slot = Slot{};
     ++written_;
-    work_.notify_all();
+    AdjustLimit();
     // The write, outside the lock: the workers go on meanwhile. A failed
     // write raises here, in the scan's thread.
     lock.unlock();
@@ -61,7 +92,24 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
   }
 }
 
+void ParallelRun::AdjustLimit() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - windowStart_ < kWindow) return;
+  const std::chrono::nanoseconds cpu = platform::ProcessCpuTime();
+  const double busy = std::chrono::duration<double>(cpu - windowCpu_) /
+                      (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
+  if (busy < 0.5 && limit_ < slots_.size()) {
+    limit_ = std::min(slots_.size(), 2 * limit_);
+    work_.notify_all();  // the images waiting for a turn
+  } else if (busy > 0.9 && limit_ > cores_) {
+    limit_ = std::max(cores_, limit_ / 2);
+  }
+  windowStart_ = now;
+  windowCpu_ = cpu;
+}
+
 void ParallelRun::Image(const ImageName& name) {
+  ThrowIfInterrupted();
   std::unique_lock<std::mutex> lock(mutex_);
   // A free slot: the oldest image in flight is written first when all are taken.
   while (handedOver_ - written_ >= slots_.size()) WriteDone(lock, true);

@@ -1,17 +1,29 @@
 // A bounded parallel ImageRun: up to N images inspected at once, each
-// worker thread with its own Inspector, and the lines written in the order
+// inspection with an Inspector of its own, and the lines written in the order
 // the scan handed the images over, each as soon as it and every line before
 // it are done. At most N images are in flight between the scan and the
 // output, so memory does not grow with the size of the folder.
+//
+// How many of the N work at once adapts to where the images come from. It
+// starts at the number of cores (never above N): from local disk an
+// inspection is CPU work, and more at once than there are cores only makes
+// them contend for the caches (1,000 images on 2 cores: 259 ms at 2 and 4 at
+// once, 303 ms at 8, against 441 ms at 1). While the process keeps the cores
+// less than half busy, the images are waiting on storage (a network share),
+// and twice as many are let in, up to N (100 images through a mount that
+// delays each open and read by 2 ms: 1.51 s at 1, 0.22 s at 8). Above 90 %
+// busy it falls back towards the number of cores.
 //
 // Only the thread that calls Image() and Finish() writes to the output, so a
 // failed write raises there, as in SequentialRun; the destructor stops the
 // workers and waits for them.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -19,6 +31,7 @@
 #include <vector>
 
 #include "json/image_run.h"
+#include "vhdx_inspect/inspect.h"
 
 namespace json_app {
 
@@ -44,6 +57,9 @@ class ParallelRun final : public ImageRun {
   };
 
   void Work();
+  // Every kWindow of the scan, lets more images in at once when the cores
+  // are less than half busy, fewer when they are nearly all busy.
+  void AdjustLimit();
   // Writes the lines that are done, in order; with `wait`, waits for the
   // next one first.
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
@@ -54,6 +70,16 @@ class ParallelRun final : public ImageRun {
   std::uint64_t written_ = 0;     // lines written
   std::uint64_t nextToTake_ = 0;  // the next image a worker takes
   bool stopping_ = false;
+  std::size_t active_ = 0;  // images being inspected now
+  std::size_t cores_;
+  std::size_t limit_;  // at most this many inspected at once
+  std::chrono::steady_clock::time_point windowStart_;
+  std::chrono::nanoseconds windowCpu_{};
+  // Inspectors between two inspections, the one put back last at the end:
+  // when fewer than N work at once, the same few inspectors serve, so only
+  // as many inspectors exist, with their 3 MiB of buffers, as have ever
+  // worked at once.
+  std::vector<std::unique_ptr<vhdx_inspect::Inspector>> idleInspectors_;
   bool allSound_ = true;
   std::mutex mutex_;
   std::condition_variable work_;  // an image to take, or stop
