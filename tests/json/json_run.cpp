@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "testsupport/wine_run.h"
+
 namespace json_test {
 namespace {
 
@@ -28,44 +30,12 @@ const std::string& WindowsProgram() {
   return exe;
 }
 
-std::string Wine() {
-  const char* named = std::getenv("VHDX_WINE");
-  return named == nullptr || *named == '\0' ? "wine" : named;
-}
-
-// `text` with CR LF line ends made LF; a line that ends with LF alone fails
-// the test.
-std::string FromCrLf(const std::string& text, const char* stream) {
-  std::string lf;
-  lf.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
-      ADD_FAILURE() << "a line of the Windows program's " << stream << " ends with LF alone:\n" << text;
-    }
-    lf += text[i];
-  }
-  return lf;
-}
-
 }  // namespace
 
 bool WindowsJsonProgramUnderTest() { return !WindowsProgram().empty(); }
 
 testsupport::ProgramRun RunJson(const std::vector<std::string>& arguments, const testsupport::RunLimits& limits) {
-  std::vector<std::string> argv;
-  if (WindowsJsonProgramUnderTest()) {
-    argv = {"/usr/bin/env", "LC_ALL=C.UTF-8", "WINEDEBUG=-all", Wine(), WindowsProgram()};
-  } else {
-    argv = {VHDX_INSPECT_JSON_PATH};
-  }
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  testsupport::ProgramRun run = testsupport::RunProgram(argv, limits);
-  if (WindowsJsonProgramUnderTest()) {
-    run.out = FromCrLf(run.out, "standard output");
-    run.err = FromCrLf(run.err, "standard error");
-  }
-  return run;
+  return testsupport::RunUnderTest({VHDX_INSPECT_JSON_PATH, WindowsProgram()}, arguments, limits);
 }
 
 std::vector<nlohmann::json> JsonLines(const std::string& out) {
