@@ -10,6 +10,11 @@ namespace json_app {
 namespace {
 
 constexpr std::chrono::milliseconds kWindow{50};
+// Below this share of the cores busy, the images are waiting on storage.
+// From a local disk the share stays above 0.55 at the number of cores, even
+// with 5,000 images whose pages leave the cache (down to 0.58 measured);
+// through a mount that delays each request by 2 ms it is below 0.1.
+constexpr double kWaiting = 0.3;
 
 std::size_t Cores() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -98,7 +103,7 @@ void ParallelRun::AdjustLimit() {
   const std::chrono::nanoseconds cpu = platform::ProcessCpuTime();
   const double busy = std::chrono::duration<double>(cpu - windowCpu_) /
                       (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
-  if (busy < 0.5 && limit_ < slots_.size()) {
+  if (busy < kWaiting && limit_ < slots_.size()) {
     limit_ = std::min(slots_.size(), 2 * limit_);
     work_.notify_all();  // the images waiting for a turn
   } else if (busy > 0.9 && limit_ > cores_) {
@@ -106,6 +111,7 @@ void ParallelRun::AdjustLimit() {
   }
   windowStart_ = now;
   windowCpu_ = cpu;
+
 }
 
 void ParallelRun::Image(const ImageName& name) {

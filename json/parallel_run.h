@@ -9,7 +9,7 @@
 // inspection is CPU work, and more at once than there are cores only makes
 // them contend for the caches (1,000 images on 2 cores: 259 ms at 2 and 4 at
 // once, 303 ms at 8, against 441 ms at 1). While the process keeps the cores
-// less than half busy, the images are waiting on storage (a network share),
+// less than 30 % busy, the images are waiting on storage (a network share),
 // and twice as many are let in, up to N (100 images through a mount that
 // delays each open and read by 2 ms: 1.51 s at 1, 0.22 s at 8). Above 90 %
 // busy it falls back towards the number of cores.
@@ -58,7 +58,7 @@ class ParallelRun final : public ImageRun {
 
   void Work();
   // Every kWindow of the scan, lets more images in at once when the cores
-  // are less than half busy, fewer when they are nearly all busy.
+  // are mostly idle, fewer when they are nearly all busy.
   void AdjustLimit();
   // Writes the lines that are done, in order; with `wait`, waits for the
   // next one first.
