@@ -15,12 +15,15 @@
 namespace vhdx_inspect {
 namespace detail {
 
-// The two working buffers of the container stages, filled whole by each
-// image's reads (bench/README.md: fresh pages for every image cost several
-// times the rest of an inspection).
+// The working buffers, kept from image to image: those of the two container
+// stages, filled whole by each image's reads (bench/README.md: fresh pages
+// for every image cost several times the rest of an inspection), and those
+// of the partition tables.
 struct Buffers {
   platform::ZeroedBuffer headerSection{vhdx::kHeaderSectionSize};
   platform::ZeroedBuffer metadataRegion{vhdx::kMetadataRegionReadSize};
+  inspect::AreaBuffer partitionArea;
+  inspect::AreaBuffer gptTrailer;
 };
 
 struct Access {
@@ -70,7 +73,7 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
   }
   if (vhdx::StageResult failed = vhdx::CheckMetadata(*file, buffers->metadataRegion, inspection)) return failed;
   if (!inspection.partition_area) return std::nullopt;
-  return InspectPartitionTables(*file, inspection);
+  return InspectPartitionTables(*file, inspection, buffers->partitionArea, buffers->gptTrailer);
 }
 
 }  // namespace

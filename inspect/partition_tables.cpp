@@ -21,13 +21,10 @@ using vhdx::FailedWithStatus;
 using vhdx::StageResult;
 using vhdx_inspect::Inspection;
 
-// A partition-table buffer. It is not cleared: ReadAt fills all of it, with
-// zeros after whatever a short read did not deliver.
-struct AreaBuffer {
-  std::unique_ptr<std::byte[]> bytes;
-  std::size_t size = 0;
-  std::span<const std::byte> view() const { return {bytes.get(), size}; }
-};
+// The largest buffer kept between images: a sound image's tables take 34
+// sectors (17 KiB at 512 bytes, 136 KiB at 4096); a larger one, which only a
+// damaged image asks for, is given back after it.
+constexpr std::size_t kLargestKept = std::size_t{1} << 20;
 
 // Refuses a size from the plugin metadata that the partition tables cannot
 // lie in, or that is too large to be read into memory.
@@ -36,7 +33,7 @@ StageResult CheckAreaSize(Check check, std::int64_t size, std::int64_t minimum) 
   return Failed(check, size, minimum);
 }
 
-// Reads `buffer.size` bytes at `offset` from the start of the data area.
+// Reads `buffer.size()` bytes at `offset` from the start of the data area.
 StageResult ReadAt(platform::File& file, std::uint64_t dataAreaOffset, std::uint64_t batOffset, std::uint64_t offset,
                    AreaBuffer& buffer, Check seekCheck, Check readCheck) {
   // A data area or a position past the 64-bit range is refused like any
@@ -46,10 +43,10 @@ StageResult ReadAt(platform::File& file, std::uint64_t dataAreaOffset, std::uint
   if (outOfRange) return FailedWithStatus(seekCheck, platform::kInvalidPositionStatus);
   if (!file.Seek(position)) return FailedWithStatus(seekCheck, file.LastError());
   const auto size =
-      static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size, std::numeric_limits<std::uint32_t>::max()));
+      static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), std::numeric_limits<std::uint32_t>::max()));
   std::uint32_t count = 0;
-  if (!file.Read(buffer.bytes.get(), size, count)) return FailedWithStatus(readCheck, file.LastError());
-  std::fill(buffer.bytes.get() + count, buffer.bytes.get() + buffer.size, std::byte{0});
+  if (!file.Read(buffer.data(), size, count)) return FailedWithStatus(readCheck, file.LastError());
+  std::fill(buffer.data() + count, buffer.data() + buffer.size(), std::byte{0});
   return std::nullopt;
 }
 
@@ -62,20 +59,16 @@ std::optional<std::span<const std::byte, Extent>> View(const AreaBuffer& buffer,
   auto view = encoding::ViewAt<Extent>(buffer.view(), offset);
   if (!view && !failure)
     failure =
-        Failed(Check::kPartitionTablesFit, static_cast<std::int64_t>(offset), static_cast<std::int64_t>(buffer.size));
+        Failed(Check::kPartitionTablesFit, static_cast<std::int64_t>(offset), static_cast<std::int64_t>(buffer.size()));
   return view;
 }
 
 StageResult Allocate(AreaBuffer& buffer, std::int64_t size) {
-  buffer.size = static_cast<std::size_t>(size);
-  buffer.bytes.reset(new (std::nothrow) std::byte[buffer.size]);
-  if (!buffer.bytes) return Failed(Check::kPartitionTablesAllocation, size, size);
+  if (!buffer.Resize(static_cast<std::size_t>(size))) return Failed(Check::kPartitionTablesAllocation, size, size);
   return std::nullopt;
 }
 
-}  // namespace
-
-StageResult InspectPartitionTables(platform::File& file, Inspection& inspection) {
+StageResult ReadAndVerify(platform::File& file, Inspection& inspection, AreaBuffer& area, AreaBuffer& trailer) {
   const vhdx_inspect::PartitionAreaRecord& sizes = *inspection.partition_area;
   const vhdx_inspect::RegionsRecord& regions = *inspection.regions;
   const std::uint32_t sectorSize = inspection.metadata->logical_sector_size;
@@ -87,8 +80,6 @@ StageResult InspectPartitionTables(platform::File& file, Inspection& inspection)
   if (StageResult failed = CheckAreaSize(Check::kGptTrailerLength, sizes.gpt_trailer_length, kMinGptTrailerLength)) {
     return failed;
   }
-  AreaBuffer area;
-  AreaBuffer trailer;
   if (StageResult failed = Allocate(area, sizes.mbr_gpt_size)) return failed;
   if (StageResult failed = Allocate(trailer, sizes.gpt_trailer_length)) return failed;
 
@@ -117,6 +108,38 @@ StageResult InspectPartitionTables(platform::File& file, Inspection& inspection)
   inspection.backup_gpt = partition::DecodeGpt(*backupHeader, *backupEntries);
   partition::VerifyGpt(*primaryHeader, *primaryEntries, *backupHeader, *backupEntries, inspection.gpt_findings);
   return std::nullopt;
+}
+
+}  // namespace
+
+bool AreaBuffer::Resize(std::size_t size) {
+  if (size > capacity_) {
+    bytes_.reset();
+    capacity_ = 0;
+    bytes_.reset(new (std::nothrow) std::byte[size]);
+    if (!bytes_) {
+      size_ = 0;
+      return false;
+    }
+    capacity_ = size;
+  }
+  size_ = size;
+  return true;
+}
+
+void AreaBuffer::Trim() {
+  if (capacity_ <= kLargestKept) return;
+  bytes_.reset();
+  capacity_ = 0;
+  size_ = 0;
+}
+
+StageResult InspectPartitionTables(platform::File& file, Inspection& inspection, AreaBuffer& area,
+                                   AreaBuffer& trailer) {
+  StageResult result = ReadAndVerify(file, inspection, area, trailer);
+  area.Trim();
+  trailer.Trim();
+  return result;
 }
 
 }  // namespace inspect

@@ -13,7 +13,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 product_folders=(app json inspect encoding report vhdx partition platform)
-source_folders=("${product_folders[@]}" testsupport tests tools bench fuzz)
+source_folders=("${product_folders[@]}" testsupport tests tools bench fuzz slowfs)
 mapfile -t sources < <(find "${source_folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 if [[ "${1:-}" == "--format" ]]; then
   exec clang-format-14 -i "${sources[@]}"
