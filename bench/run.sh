@@ -152,7 +152,12 @@ tool_single_ir=$(instructions "$tool" -f "$single")
 floor_single_ir=$(instructions "$floor" -f "$single" "$lines" "$bytes")
 
 # --- peak memory -------------------------------------------------------------------
-peak_kib() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'; }
+# The median of three runs: the allocator's arenas make a single run's peak
+# vary by some 250 KiB.
+peak_kib() {
+  for _ in 1 2 3; do /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'; done |
+    sort -n | sed -n 2p
+}
 echo "peak memory at 100 and $rss_images images ..."
 rss_small=$(peak_kib "$tool" -p "$work/n100")
 rss_large=$(peak_kib "$tool" -p "$work/n$rss_images")

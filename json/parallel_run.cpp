@@ -31,7 +31,7 @@ ParallelRun::ParallelRun(std::ostream& out, unsigned jobs)
       windowStart_(std::chrono::steady_clock::now()),
       windowCpu_(platform::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
-  for (std::size_t i = 0; i < slots_.size(); ++i) workers_.emplace_back([this] { Work(); });
+  StartWorkers();
 }
 
 ParallelRun::~ParallelRun() {
@@ -97,6 +97,10 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
   }
 }
 
+void ParallelRun::StartWorkers() {
+  while (workers_.size() < limit_) workers_.emplace_back([this] { Work(); });
+}
+
 void ParallelRun::AdjustLimit() {
   const auto now = std::chrono::steady_clock::now();
   if (now - windowStart_ < kWindow) return;
@@ -105,13 +109,13 @@ void ParallelRun::AdjustLimit() {
                       (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
   if (busy < kWaiting && limit_ < slots_.size()) {
     limit_ = std::min(slots_.size(), 2 * limit_);
+    StartWorkers();
     work_.notify_all();  // the images waiting for a turn
   } else if (busy > 0.9 && limit_ > cores_) {
     limit_ = std::max(cores_, limit_ / 2);
   }
   windowStart_ = now;
   windowCpu_ = cpu;
-
 }
 
 void ParallelRun::Image(const ImageName& name) {

@@ -57,6 +57,12 @@ class ParallelRun final : public ImageRun {
   };
 
   void Work();
+  // Starts threads up to the number allowed at once. A thread is started
+  // only when that many may work, so a scan that never needs more than the
+  // cores runs that many: each thread that allocates costs the allocator an
+  // arena of its own (peak memory grew by 500 KiB from 100 to 5,000 images
+  // when 8 threads took turns on 2 cores).
+  void StartWorkers();
   // Every kWindow of the scan, lets more images in at once when the cores
   // are mostly idle, fewer when they are nearly all busy.
   void AdjustLimit();
