@@ -1,5 +1,5 @@
-#include <signal.h>
-#include <time.h>
+#include <csignal>
+#include <ctime>
 
 #include "platform/run_control.h"
 
