@@ -13,7 +13,10 @@ void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const std::string& im
 
 void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, std::string imagePath, platform::OpenResult opened,
                        std::ostream& out) {
-  report::WriteTextReport(inspect::InspectOpened(inspector, std::move(imagePath), std::move(opened)), out);
+  report::WriteTextReport(
+      inspect::InspectGuarded(imagePath,
+                              [&] { return inspect::InspectOpened(inspector, imagePath, std::move(opened)); }),
+      out);
 }
 
 }  // namespace app

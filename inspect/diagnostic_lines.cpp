@@ -66,6 +66,8 @@ const char* FixedLine(Check check) {
       return "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0";
     case Check::kVolumeImageFileList:
       return "pTwbMetaData->ImageFileList is not terminated inside the metadata region.";
+    case Check::kOutOfMemory:
+      return "Cannot allocate memory for the inspection.";
     default:
       return nullptr;
   }

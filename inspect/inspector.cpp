@@ -48,11 +48,14 @@ Inspector::Inspector(Inspector&&) noexcept = default;
 Inspector& Inspector::operator=(Inspector&&) noexcept = default;
 
 Inspection Inspector::Inspect(const std::string& path) {
-  return inspect::InspectOpened(*this, path, platform::OpenForExclusiveRead(path));
+  return inspect::InspectGuarded(
+      path, [&] { return inspect::InspectOpened(*this, path, platform::OpenForExclusiveRead(path)); });
 }
 
 Inspection Inspector::Inspect(std::span<const std::byte> image, const std::string& name) {
-  return inspect::InspectOpened(*this, name, {platform::MakeMemoryFile(image), 0});
+  return inspect::InspectGuarded(name, [&] {
+    return inspect::InspectOpened(*this, name, {platform::MakeMemoryFile(image), 0});
+  });
 }
 
 }  // namespace vhdx_inspect
@@ -82,6 +85,14 @@ Inspection InspectOpened(vhdx_inspect::Inspector& inspector, std::string path, p
   Inspection inspection;
   inspection.path = std::move(path);
   inspection.failure = Run(opened.file.get(), opened.status, vhdx_inspect::detail::Access::Of(inspector), inspection);
+  Conclude(inspection);
+  return inspection;
+}
+
+Inspection OutOfMemory(const std::string& path) {
+  Inspection inspection;
+  inspection.path = path;
+  inspection.failure = vhdx::FailedWithStatus(Check::kOutOfMemory, platform::kOutOfMemoryStatus);
   Conclude(inspection);
   return inspection;
 }

@@ -86,6 +86,8 @@ const char* CheckName(Check check) {
       return "gpt_trailer.seek";
     case Check::kGptTrailerRead:
       return "gpt_trailer.read";
+    case Check::kOutOfMemory:
+      return "inspection.out_of_memory";
     case Check::kGptSignature:
       return "gpt.signature";
     case Check::kGptRevision:

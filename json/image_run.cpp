@@ -13,7 +13,9 @@ void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out
 
 vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name) {
   if (name.exact) return inspector.Inspect(name.path);
-  return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
+  return inspect::InspectGuarded(name.path, [&] {
+    return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
+  });
 }
 
 void ThrowIfInterrupted() {

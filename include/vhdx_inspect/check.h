@@ -58,6 +58,9 @@ enum class Check : std::uint16_t {
   kGptTrailerSeek = 37,             // "gpt_trailer.seek" (status kept)
   kGptTrailerRead = 38,             // "gpt_trailer.read" (status kept)
 
+  // The inspection itself found no memory for its records.
+  kOutOfMemory = 39,  // "inspection.out_of_memory"
+
   // GPT verification findings: a header's own fields, then the primary
   // header against the backup.
   kGptSignature = 50,                 // "gpt.signature"
