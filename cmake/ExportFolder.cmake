@@ -1,7 +1,7 @@
 # vhdx_export_folder(<target>)
 #
 # The headers of a library are included by their folder, "platform/file.h",
-# "vhdx/plugin_vhdx_reader.h", so the folder that holds them is the source
+# "vhdx/metadata.h", so the folder that holds them is the source
 # root. Exporting the source root would let every user of a library include
 # any header of the tree. Instead each library exports a folder of the build
 # tree that holds one entry: a link, named like the library's source folder,
