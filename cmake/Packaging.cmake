@@ -25,41 +25,9 @@ if(NOT VHDX_BUILD_APP)
 endif()
 include(GNUInstallDirs)
 
-if(NOT WIN32)
-  # The manual page, compressed as Debian installs manual pages.
-  set(VHDX_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1)
-  find_program(VHDX_GZIP gzip)
-  if(VHDX_GZIP)
-    set(VHDX_MAN_PAGE_GZ ${PROJECT_BINARY_DIR}/man/vhdx-inspect.1.gz)
-    add_custom_command(
-      OUTPUT ${VHDX_MAN_PAGE_GZ}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-      COMMAND ${VHDX_GZIP} -9 -n -c ${VHDX_MAN_PAGE} > ${VHDX_MAN_PAGE_GZ}
-      DEPENDS ${VHDX_MAN_PAGE}
-      COMMENT "Compressing the manual page"
-      VERBATIM)
-    add_custom_target(vhdx_man_page ALL DEPENDS ${VHDX_MAN_PAGE_GZ})
-    install(FILES ${VHDX_MAN_PAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  else()
-    install(FILES ${VHDX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
-
-  # bash-completion looks for a command's completion under this name.
-  install(FILES ${PROJECT_SOURCE_DIR}/completion/vhdx-inspect
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-else()
-  find_program(VHDX_GROFF groff REQUIRED)
-  set(VHDX_MANUAL_TEXT ${PROJECT_BINARY_DIR}/man/vhdx-inspect.txt)
-  add_custom_command(
-    OUTPUT ${VHDX_MANUAL_TEXT}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${CMAKE_COMMAND} -DGROFF=${VHDX_GROFF} -DINPUT=${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1
-            -DOUTPUT=${VHDX_MANUAL_TEXT} -P ${PROJECT_SOURCE_DIR}/cmake/RenderManualAsText.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/man/vhdx-inspect.1 ${PROJECT_SOURCE_DIR}/cmake/RenderManualAsText.cmake
-    COMMENT "Rendering the manual page as text"
-    VERBATIM)
-  add_custom_target(vhdx_manual_text ALL DEPENDS ${VHDX_MANUAL_TEXT})
-  install(FILES ${VHDX_MANUAL_TEXT} ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+vhdx_install_program_documentation(vhdx-inspect vhdx)
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 endif()
 
 set(CPACK_PACKAGE_NAME vhdx-inspect)
