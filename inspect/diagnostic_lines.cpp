@@ -73,6 +73,23 @@ const char* FixedLine(Check check) {
   }
 }
 
+// The checks of the partition tables, whose lines follow the three size lines.
+bool FollowsTheSizeLines(Check check) {
+  switch (check) {
+    case Check::kPartitionAreaSize:
+    case Check::kGptTrailerLength:
+    case Check::kPartitionTablesAllocation:
+    case Check::kPartitionTablesFit:
+    case Check::kPartitionAreaSeek:
+    case Check::kPartitionAreaRead:
+    case Check::kGptTrailerSeek:
+    case Check::kGptTrailerRead:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 void WriteFailureLine(std::ostream& out, const Failure& failure, const std::string& path) {
@@ -195,13 +212,9 @@ std::ios_base::fmtflags FlagsBeforeFailure(const vhdx_inspect::Inspection& inspe
   const std::ios_base::fmtflags decimal = std::ios_base::dec | std::ios_base::skipws;
   const std::ios_base::fmtflags hex = std::ios_base::hex | std::ios_base::skipws;
   if (!inspection.failure) return decimal;
-  const auto number = static_cast<unsigned>(inspection.failure->check);
   // The three size lines before the partition tables leave hexadecimal, with
   // the prefix that the container report turned on.
-  if (number >= static_cast<unsigned>(Check::kPartitionAreaSize) &&
-      number <= static_cast<unsigned>(Check::kGptTrailerRead)) {
-    return hex | std::ios_base::showbase;
-  }
+  if (FollowsTheSizeLines(inspection.failure->check)) return hex | std::ios_base::showbase;
   // The virtual-size warning, the only line before a metadata failure, leaves
   // hexadecimal without the prefix.
   for (const vhdx_inspect::Warning& warning : inspection.warnings) {
