@@ -1,5 +1,6 @@
-# A thin layer over CMake. `make run` builds the tool and runs it on a sample
-# image; `make test` builds and runs every test, then again with sanitizers.
+# A thin layer over CMake. `make run` builds the tool and the sample writer
+# (nothing else) and runs the tool on a sample image; `make test` builds and
+# runs every test, then again with sanitizers.
 # Each build folder is configured with a preset of CMakePresets.json, where
 # the configurations are named once (IDEs take them from there too).
 BUILD ?= build
@@ -7,7 +8,7 @@ SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test test-release test-sanitize test-tsan lint format package windows package-windows test-windows fuzz bench bench-build clean
+.PHONY: all build run test test-release test-sanitize test-tsan test-minimal lint format package windows package-windows test-windows fuzz bench bench-build clean
 
 all: build
 
@@ -19,19 +20,25 @@ build:
 	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program and the sample writer: no test, and none of the tests'
+# dependencies (GoogleTest, zlib) is needed.
+run:
+	$(CONFIGURE)
+	cmake --build $(BUILD) -j $(JOBS) --target vhdx-inspect make_sample_image
 	$(BUILD)/tools/make_sample_image $(BUILD)/sample.vhdx
 	$(BUILD)/app/vhdx-inspect -f $(BUILD)/sample.vhdx
 
 test: test-release test-sanitize
 
+# --no-tests=error: a build without GoogleTest has no tests, and that is a
+# failure, not a pass.
 test-release: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 test-sanitize:
 	cmake --preset sanitize -B $(SANITIZE_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 # The library and its tests under ThreadSanitizer: inspectors in several
 # threads at once (tests/inspect/threads_test.cpp).
@@ -40,6 +47,14 @@ test-tsan:
 	cmake --preset tsan -B $(TSAN_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target inspect_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/inspect/inspect_tests --gtest_filter='InspectorsInThreads.*:Inspector.*'
+
+# Every optional dependency switched off (the preset "minimal"), warnings as
+# errors: what needs one must build and skip without it (CI runs this).
+MINIMAL_BUILD ?= build-minimal
+test-minimal:
+	cmake --preset minimal -B $(MINIMAL_BUILD) $(CMAKE_FLAGS)
+	cmake --build $(MINIMAL_BUILD) -j $(JOBS)
+	ctest --test-dir $(MINIMAL_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
@@ -103,4 +118,4 @@ bench-build:
 WINDOWS_BUILD ?= build-windows
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(MINIMAL_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages whatever the build (and, with "test", the
-# tests; with "lint", `make lint`) needs and is not installed yet. Uses sudo when not run as root.
+# Installs from Debian's packages whatever the program needs (and, with
+# "test", the tests; with "lint", `make lint`; with "package", `make package`)
+# and is not installed yet. Uses sudo when not run as root.
 set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config libboost-program-options-dev libboost-filesystem-dev)
@@ -28,9 +29,9 @@ elif [[ "${1:-}" == "lint" ]]; then
   packages+=(libgtest-dev clang-format-14 clang-tidy-14)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev zlib1g-dev dpkg-dev file)
-else
-  packages+=(libgtest-dev zlib1g-dev)
 fi
+# Without an argument: only what `make run` builds, the program and the
+# sample writer.
 
 missing=()
 for package in "${packages[@]}"; do

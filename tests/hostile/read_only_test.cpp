@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -140,7 +141,9 @@ TEST(ReadOnly, ImagesAreUnchangedAfterInspection) {
   }
 }
 
-#ifdef HOSTILE_STRACE_PATH
+// strace, or empty with the reason in HOSTILE_STRACE_MISSING.
+constexpr std::string_view kStrace = HOSTILE_STRACE_PATH;
+
 // One system call as strace writes it with -f -o: "<pid> name(arguments) = result".
 struct Call {
   std::string name;
@@ -184,12 +187,9 @@ bool LooksOnly(const std::string& name) {
                                            "getxattr", "lgetxattr", "listxattr",  "llistxattr", "statfs"};
   return looks.contains(name);
 }
-#endif  // HOSTILE_STRACE_PATH
 
 TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
-#ifndef HOSTILE_STRACE_PATH
-  GTEST_SKIP() << "strace was not found when the tests were configured";
-#else
+  if (kStrace.empty()) GTEST_SKIP() << HOSTILE_STRACE_MISSING;
   if (e2e::WindowsProgramUnderTest()) GTEST_SKIP() << e2e::kOpensInWineServer;
   ScratchDirectory scratch;
   const fs::path directory = scratch.path() / "corpus";
@@ -202,7 +202,7 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
   for (const auto& arguments : Runs(directory)) {
     const std::string trace = scratch / ("trace-" + std::to_string(run++));
     std::vector<std::string> argv{
-        HOSTILE_STRACE_PATH,
+        std::string(kStrace),
         "-f",
         "-qq",
         "-s",
@@ -269,7 +269,6 @@ TEST(ReadOnly, ImagesAreOpenedForReadingOnly) {
       EXPECT_TRUE(opened.contains(path.string())) << path << " was never opened under the trace";
     }
   }
-#endif
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -26,28 +27,26 @@ bool MountedAt(const std::filesystem::path& mountPoint) {
   return point.st_dev != parent.st_dev;
 }
 
+// The built slow_mount, or empty with the reason in VHDX_SLOW_MOUNT_MISSING
+// (tests/json/CMakeLists.txt).
+constexpr std::string_view kSlowMountPath = VHDX_SLOW_MOUNT_PATH;
+
 }  // namespace
 
 std::optional<std::string> SlowMount::Unavailable() {
-#ifndef VHDX_SLOW_MOUNT_PATH
-  return std::string("slow_mount was not built: libfuse3-dev is missing (scripts/install-deps.sh test installs it)");
-#else
+  if (kSlowMountPath.empty()) return std::string("slow_mount was not built: ") + VHDX_SLOW_MOUNT_MISSING;
   if (::access("/dev/fuse", R_OK | W_OK) != 0) return std::string("/dev/fuse is missing or not usable here");
   if (!testsupport::FindProgram("fusermount3")) {
     return std::string("fusermount3 is missing (package fuse3; scripts/install-deps.sh test installs it)");
   }
   return std::nullopt;
-#endif
 }
 
 SlowMount::SlowMount(const std::filesystem::path& source, const std::filesystem::path& mountPoint, long latencyUs,
                      const std::string& slowName, long slowUs)
     : mountPoint_(mountPoint) {
-#ifndef VHDX_SLOW_MOUNT_PATH
-  (void)source, (void)latencyUs, (void)slowName, (void)slowUs;
-  throw std::runtime_error("slow_mount was not built");
-#else
-  std::vector<std::string> arguments = {VHDX_SLOW_MOUNT_PATH, source.string(), mountPoint.string(),
+  if (kSlowMountPath.empty()) throw std::runtime_error("slow_mount was not built");
+  std::vector<std::string> arguments = {std::string(kSlowMountPath), source.string(), mountPoint.string(),
                                         std::to_string(latencyUs)};
   if (!slowName.empty()) arguments.insert(arguments.end(), {slowName, std::to_string(slowUs)});
   std::vector<char*> argv;
@@ -66,7 +65,6 @@ SlowMount::SlowMount(const std::filesystem::path& source, const std::filesystem:
     ::waitpid(server_, nullptr, 0);
     throw std::runtime_error("slow_mount did not mount " + mountPoint_.string());
   }
-#endif
 }
 
 SlowMount::~SlowMount() {
