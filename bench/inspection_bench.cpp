@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "report/text_report.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace {

@@ -41,7 +41,7 @@ cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images 
 # The slow-storage pass-through (slowfs/), when libfuse3 is there.
 slow_mount=
 if cmake --build "$build" --target slow_mount >/dev/null 2>&1 && [[ -w /dev/fuse ]] && command -v fusermount3 >/dev/null; then
-  slow_mount=$build/slowfs/slow_mount
+  slow_mount=$build/tests/support/slow_mount
 fi
 tool=$build/app/vhdx-inspect
 json=$build/json/vhdx-inspect-json

@@ -1,7 +1,7 @@
 # vhdx_install_program_documentation(<program> <target prefix>)
 #
-# A program's manual page, man/<program>.1, and on Linux its bash completion,
-# completion/<program>:
+# A program's manual page, docs/man/<program>.1, and on Linux its bash completion,
+# docs/completion/<program>:
 #   Linux    the page compressed as Debian installs manual pages (target
 #            <prefix>_man_page), in share/man/man1; the completion where
 #            bash-completion looks for a command's completion under its name
@@ -9,7 +9,7 @@
 #            <prefix>_manual_text), <program>.txt at the top of the zip
 function(vhdx_install_program_documentation program prefix)
   include(GNUInstallDirs)
-  set(page ${PROJECT_SOURCE_DIR}/man/${program}.1)
+  set(page ${PROJECT_SOURCE_DIR}/docs/man/${program}.1)
   if(NOT WIN32)
     find_program(VHDX_GZIP gzip)
     if(VHDX_GZIP)
@@ -26,7 +26,7 @@ function(vhdx_install_program_documentation program prefix)
     else()
       install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
-    install(FILES ${PROJECT_SOURCE_DIR}/completion/${program}
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/completion/${program}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   else()
     find_program(VHDX_GROFF groff REQUIRED)

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/sparse_image.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace {
 

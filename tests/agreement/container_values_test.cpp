@@ -14,7 +14,7 @@
 
 #include "programs.h"
 #include "report.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace agreement {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/program_run.h"
-#include "testsupport/required_tool.h"
-#include "testsupport/scratch_directory.h"
+#include "support/program_run.h"
+#include "support/required_tool.h"
+#include "support/scratch_directory.h"
 
 namespace agreement {
 

@@ -22,9 +22,9 @@
 
 #include "programs.h"
 #include "report.h"
-#include "tests/e2e/partition_expected.h"
-#include "testsupport/checksums.h"
-#include "testsupport/plugin_image.h"
+#include "e2e/partition_expected.h"
+#include "support/checksums.h"
+#include "support/plugin_image.h"
 
 namespace agreement {
 namespace {

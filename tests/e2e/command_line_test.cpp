@@ -3,7 +3,7 @@
 
 #include "expected_text.h"
 #include "run_tool.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 namespace {

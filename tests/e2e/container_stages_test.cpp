@@ -14,8 +14,8 @@
 
 #include "expected_text.h"
 #include "run_tool.h"
-#include "testsupport/image_holder.h"
-#include "testsupport/plugin_image.h"
+#include "support/image_holder.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform_expectations.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 

@@ -11,8 +11,8 @@
 
 #include "partition_expected.h"
 #include "run_tool.h"
-#include "testsupport/checksums.h"
-#include "testsupport/plugin_image.h"
+#include "support/checksums.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 namespace {

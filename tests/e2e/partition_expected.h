@@ -20,8 +20,8 @@
 
 #include "expected_text.h"
 #include "run_tool.h"
-#include "testsupport/checksums.h"
-#include "testsupport/plugin_image.h"
+#include "support/checksums.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 

@@ -12,7 +12,7 @@
 
 #include "partition_expected.h"
 #include "run_tool.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "testsupport/wine_run.h"
+#include "support/wine_run.h"
 
 namespace e2e {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/program_run.h"
-#include "testsupport/scratch_directory.h"
-#include "testsupport/unprivileged.h"
+#include "support/program_run.h"
+#include "support/scratch_directory.h"
+#include "support/unprivileged.h"
 
 namespace e2e {
 

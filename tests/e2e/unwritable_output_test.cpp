@@ -14,7 +14,7 @@
 
 #include "platform_expectations.h"
 #include "run_tool.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 
 namespace e2e {
 namespace {

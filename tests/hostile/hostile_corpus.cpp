@@ -13,8 +13,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "tests/e2e/expected_text.h"
-#include "testsupport/plugin_image.h"
+#include "e2e/expected_text.h"
+#include "support/plugin_image.h"
 
 namespace hostile {
 namespace {

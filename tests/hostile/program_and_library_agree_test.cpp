@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "hostile_corpus.h"
-#include "tests/e2e/run_tool.h"
-#include "testsupport/plugin_image.h"
-#include "testsupport/scratch_directory.h"
+#include "e2e/run_tool.h"
+#include "support/plugin_image.h"
+#include "support/scratch_directory.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace hostile {

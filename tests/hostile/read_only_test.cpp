@@ -23,10 +23,10 @@
 #include <gtest/gtest.h>
 
 #include "hostile_corpus.h"
-#include "tests/e2e/platform_expectations.h"
-#include "tests/e2e/run_tool.h"
-#include "testsupport/program_run.h"
-#include "testsupport/scratch_directory.h"
+#include "e2e/platform_expectations.h"
+#include "e2e/run_tool.h"
+#include "support/program_run.h"
+#include "support/scratch_directory.h"
 
 namespace hostile {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "inspect/inspect_opened.h"
-#include "testsupport/faulty_file.h"
-#include "testsupport/plugin_image.h"
-#include "testsupport/refused_allocation.h"
+#include "support/faulty_file.h"
+#include "support/plugin_image.h"
+#include "support/refused_allocation.h"
 
 namespace inspect_test {
 namespace {

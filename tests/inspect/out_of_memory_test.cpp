@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace inspect_test {

@@ -17,10 +17,10 @@
 
 #include "json_corpus.h"
 #include "json_run.h"
-#include "tests/e2e/platform_expectations.h"
-#include "tests/e2e/run_tool.h"
-#include "tests/hostile/hostile_corpus.h"
-#include "testsupport/scratch_directory.h"
+#include "e2e/platform_expectations.h"
+#include "e2e/run_tool.h"
+#include "hostile/hostile_corpus.h"
+#include "support/scratch_directory.h"
 
 namespace json_test {
 namespace {

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "json_run.h"
-#include "tests/e2e/platform_expectations.h"
-#include "testsupport/plugin_image.h"
-#include "testsupport/scratch_directory.h"
-#include "testsupport/unprivileged.h"
+#include "e2e/platform_expectations.h"
+#include "support/plugin_image.h"
+#include "support/scratch_directory.h"
+#include "support/unprivileged.h"
 
 namespace json_test {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "json_run.h"
 #include "slow_mount.h"
-#include "testsupport/plugin_image.h"
-#include "testsupport/scratch_directory.h"
+#include "support/plugin_image.h"
+#include "support/scratch_directory.h"
 
 namespace json_test {
 namespace {

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <limits>
 
-#include "tests/hostile/hostile_corpus.h"
-#include "testsupport/plugin_image.h"
+#include "hostile/hostile_corpus.h"
+#include "support/plugin_image.h"
 
 namespace json_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "testsupport/wine_run.h"
+#include "support/wine_run.h"
 
 namespace json_test {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/program_run.h"
+#include "support/program_run.h"
 
 namespace json_test {
 

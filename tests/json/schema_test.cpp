@@ -10,8 +10,8 @@
 
 #include "json_corpus.h"
 #include "json_run.h"
-#include "testsupport/required_tool.h"
-#include "testsupport/scratch_directory.h"
+#include "support/required_tool.h"
+#include "support/scratch_directory.h"
 
 namespace json_test {
 namespace {

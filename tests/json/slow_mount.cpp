@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "testsupport/program_run.h"
+#include "support/program_run.h"
 
 extern char** environ;
 

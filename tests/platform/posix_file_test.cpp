@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "testsupport/image_holder.h"
-#include "testsupport/program_run.h"
-#include "testsupport/unprivileged.h"
+#include "support/image_holder.h"
+#include "support/program_run.h"
+#include "support/unprivileged.h"
 
 namespace platform {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "inspect/inspect_opened.h"
 #include "sample_header_block.h"
-#include "testsupport/faulty_file.h"
-#include "testsupport/plugin_image.h"
+#include "support/faulty_file.h"
+#include "support/plugin_image.h"
 
 namespace {
 

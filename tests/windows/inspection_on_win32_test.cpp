@@ -13,7 +13,7 @@
 
 #include "report/text_report.h"
 #include "scratch_file.h"
-#include "testsupport/plugin_image.h"
+#include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace {

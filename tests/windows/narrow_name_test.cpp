@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/narrow_arguments.h"
+#include "common/narrow_arguments.h"
 
 namespace {
 

@@ -1,0 +1,14 @@
+// POSIX: a name is its bytes; every narrow name is exact.
+#include <cerrno>
+
+#include "common/narrow_arguments.h"
+
+namespace platform {
+
+const ErrorCode kInexactNameStatus = EILSEQ;
+
+NarrowName NarrowFormOf(const NativeName& name) { return {name, true}; }
+
+NarrowArguments NarrowArguments::OfThisProcess(int /*argc*/, const char* const /*argv*/[]) { return {}; }
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "common/run_control.h"
+
+namespace platform {
+namespace {
+
+// Set by the console's handler thread.
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI RecordInterrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  interrupted = true;
+  return TRUE;
+}
+
+std::chrono::nanoseconds FromFileTime(const FILETIME& time) {
+  const ULONGLONG ticks = (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime;  // 100 ns each
+  return std::chrono::nanoseconds(static_cast<long long>(ticks) * 100);
+}
+
+}  // namespace
+
+std::chrono::nanoseconds ProcessCpuTime() {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return {};
+  return FromFileTime(kernel) + FromFileTime(user);
+}
+
+void CatchInterrupt() { ::SetConsoleCtrlHandler(RecordInterrupt, TRUE); }
+
+bool InterruptRequested() { return interrupted; }
+
+}  // namespace platform

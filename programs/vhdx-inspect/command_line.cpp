@@ -1,0 +1,62 @@
+#include "vhdx-inspect/command_line.h"
+
+#include <boost/program_options.hpp>
+#include <string>
+
+#include "vhdx-inspect/inspect_plugin_vhdx.h"
+#include "vhdx-inspect/scan_vhdx_directory.h"
+
+namespace app {
+
+namespace po = boost::program_options;
+
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
+                   const platform::NarrowArguments& narrowArguments) {
+  bool help = false;
+  std::string imagePath;
+  std::string directoryPath;
+
+  po::options_description description("Command-line Options", 100, 40);
+  description.add_options()("help,h", po::bool_switch(&help), "Print help")(
+      "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
+      "vhdx-path,p", po::value<std::string>(&directoryPath), "Path to the plugin vhdx directory");
+
+  try {
+    po::variables_map values;
+    po::store(po::command_line_parser(argc, argv).options(description).run(), values);
+    po::notify(values);
+    if (argc < 2) {
+      out << description << std::endl;
+      return 1;
+    }
+    if (help) {
+      out << description << std::endl;
+      return 0;
+    }
+  } catch (const po::error& e) {
+    out << e.what() << std::endl << description;
+  }
+
+  // A name that is not the one given is refused with the line its open or
+  // listing fails with when Windows cannot represent it.
+  if (!directoryPath.empty()) {
+    if (const auto shown = narrowArguments.ShownIfInexact(directoryPath)) {
+      ReportMissingDirectory(*shown, out);
+    } else {
+      ScanVhdxDirectory(directoryPath, out);
+    }
+  } else if (!imagePath.empty()) {
+    vhdx_inspect::Inspector inspector;
+    if (const auto shown = narrowArguments.ShownIfInexact(imagePath)) {
+      InspectPluginVhdx(inspector, *shown, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
+    } else {
+      InspectPluginVhdx(inspector, imagePath, out);
+    }
+  } else {
+    out << "Please specify a VHDX path or file" << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,10 @@
+// The program's entry: the command line, with the report on standard output.
+#include "vhdx-inspect/command_line.h"
+#include "common/report_on_standard_output.h"
+#include "common/narrow_arguments.h"
+
+int main(int argc, char* argv[]) {
+  return app::RunWithReportOnStandardOutput("vhdx-inspect", [&](std::ostream& out) {
+    return app::RunCommandLine(argc, argv, out, platform::NarrowArguments::OfThisProcess(argc, argv));
+  });
+}
