@@ -125,8 +125,11 @@ class StageRegions {
 };
 
 vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection) {
-  RegionWindow section = regions.HeaderSection();
-  if (vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection)) return failed;
+  {
+    // The header section's bytes go before the metadata region's come in.
+    RegionWindow section = regions.HeaderSection();
+    if (vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection)) return failed;
+  }
   if (!inspection.header->log_guid.IsZero()) {
     inspection.warnings.push_back({Check::kLogNotReplayed, {}, std::nullopt, std::nullopt});
   }
