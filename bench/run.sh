@@ -37,7 +37,7 @@ fi
 # --- build (Release) -----------------------------------------------------------
 cmake --preset bench -B "$build" >/dev/null  # CMakePresets.json
 cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
-  vhdx-inspect-json
+  vhdx-inspect-json read_policy_bench
 # The slow-storage pass-through (slowfs/), when libfuse3 is there.
 slow_mount=
 if cmake --build "$build" --target slow_mount >/dev/null 2>&1 && [[ -w /dev/fuse ]] && command -v fusermount3 >/dev/null; then
@@ -125,6 +125,32 @@ if [[ -n $slow_mount ]]; then
   wait
 fi
 
+# The library's two read policies side by side (bench/read_policy_bench.cpp):
+# bytes and read calls per image, the local page-cache time at -j 1, and the
+# time through 1 ms a request and one shared 110 MB/s link at the JSON
+# program's default -j (8). Ratios are whole regions / examined extents.
+policy_bench=$build/bench/read_policy_bench
+policy_counts() { "$policy_bench" "$1" 1 "$work/n100" | awk '{printf "%s %s", $6, $8}'; }
+read -r whole_bytes whole_reads < <(policy_counts whole)
+read -r examined_bytes examined_reads < <(policy_counts examined)
+echo "timing the read policies, local disk, -j 1, $rounds rounds ..."
+policy_local_ratio=$(interleave policy-local 3 "$policy_bench whole 1 $work/n100" "$policy_bench examined 1 $work/n100")
+policy_slow_ratio="n/a (no FUSE)"
+if [[ -n $slow_mount ]]; then
+  echo "timing the read policies through 1 ms + 110 MB/s, 100 images, -j 8, 3 rounds ..."
+  mount_point=$work/slow-link
+  mkdir -p "$mount_point"
+  "$slow_mount" --link 110 "$work" "$mount_point" 1000 </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 100); do mountpoint -q "$mount_point" && break; sleep 0.05; done
+  saved_rounds=$rounds
+  rounds=3
+  policy_slow_ratio=$(interleave policy-slow 1 "$policy_bench whole 8 $mount_point/n100" \
+    "$policy_bench examined 8 $mount_point/n100")
+  rounds=$saved_rounds
+  fusermount3 -u "$mount_point"
+  wait
+fi
+
 echo "timing one image (-f), $rounds rounds ..."
 single_ratio=$(interleave single 30 "$tool -f $single" "$floor -f $single $lines $bytes")
 single_tool_ms=$(per_image_ms 2 1 single)
@@ -206,6 +232,15 @@ vhdx-inspect-json against vhdx-inspect, the same images in the same run
 | peak RSS at the default -j, 100 -> $rss_images images | $json_rss_small -> $json_rss_large KiB | | $(printf %+d "$json_rss_growth") KiB | <= +256 KiB | $(at_most "$json_rss_growth" 256) |
 | -j 1 time / default -j time, local disk, $images images | | | $jobs_local_ratio | >= 1.6 | $(at_least "$jobs_local_ratio" 1.6) |
 | -j 1 time / default -j time, 100 images at 2 ms a request | | | $jobs_slow_ratio | >= 4 | $(at_least "${jobs_slow_ratio%% *}" 4) |
+
+The library's read policies, the sample image (read_policy_bench)
+
+| Measure | Whole regions | Examined extents | Ratio | Target | |
+|---|---|---|---|---|---|
+| bytes read per image | $whole_bytes | $examined_bytes | | <= 524288 | $(at_most "$examined_bytes" 524288) |
+| read calls per image | $whole_reads | $examined_reads | | <= 5 | $(at_most "$examined_reads" 5) |
+| local disk, page cache warm, -j 1: time whole / examined | | | $policy_local_ratio | >= 1.3 | $(at_least "$policy_local_ratio" 1.3) |
+| 1 ms a request + one 110 MB/s link, 100 images, -j 8: time whole / examined | | | $policy_slow_ratio | >= 3.5 | $(at_least "${policy_slow_ratio%% *}" 3.5) |
 EOF
 echo
 grep -E "_median" "$results/checksums.txt" "$results/inspection.txt" | sed 's/^[^:]*://' || true

@@ -1,10 +1,12 @@
 // libFuzzer target: the whole inspection of one image (both container
 // stages, the partition-table size checks, the MBR and GPT decoding and the
 // GPT verification) on an in-memory image described by the input (see
-// sparse_image.h), and its text report written to a stream that formats
+// sparse_image.h), under both read policies, which must give the same
+// inspection; and its text report written to a stream that formats
 // everything and keeps nothing.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <ios>
 #include <ostream>
 #include <span>
@@ -26,12 +28,18 @@ class DiscardingBuffer final : public std::streambuf {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static fuzz::SparseImageBuffer image;
-  static vhdx_inspect::Inspector inspector;
+  static vhdx_inspect::Inspector examined(vhdx_inspect::ReadPolicy::kExaminedExtents);
+  static vhdx_inspect::Inspector whole(vhdx_inspect::ReadPolicy::kWholeRegions);
   const std::span<const std::byte> file = image.Assemble(std::as_bytes(std::span(data, size)));
+
+  const vhdx_inspect::Inspection inspection = whole.Inspect(file, "fuzz.vhdx");
+  // The in-memory image tells its size, so examined extents apply; the two
+  // policies must agree on every record, finding, warning and failure.
+  if (!(examined.Inspect(file, "fuzz.vhdx") == inspection)) std::abort();
 
   DiscardingBuffer discard;
   std::ostream out(&discard);
   if ((image.flags() & fuzz::kStartInHexadecimal) != 0) out << std::hex << std::showbase;
-  report::WriteTextReport(inspector.Inspect(file, "fuzz.vhdx"), out);
+  report::WriteTextReport(inspection, out);
   return 0;
 }

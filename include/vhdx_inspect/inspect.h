@@ -16,6 +16,7 @@
 
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/inspection.h"
+#include "vhdx_inspect/read_policy.h"
 #include "vhdx_inspect/records.h"
 #include "vhdx_inspect/verdict.h"
 
@@ -26,11 +27,16 @@ struct Buffers;
 struct Access;
 }  // namespace detail
 
-// Inspects one image after another, reusing its working buffers (3 MiB)
-// from image to image. One inspector serves one thread at a time.
+// Inspects one image after another, reusing its working buffers from image
+// to image: what the examined extents need (about 400 KiB for a sound
+// image), or 3 MiB and the partition tables under ReadPolicy::kWholeRegions.
+// Every regular file gets the same Inspection under either policy; the one
+// difference is a read error in bytes that no check examines, which fails
+// the inspection only when those bytes are read. One inspector serves one
+// thread at a time.
 class Inspector {
  public:
-  Inspector();
+  explicit Inspector(ReadPolicy policy = ReadPolicy::kExaminedExtents);
   ~Inspector();
   Inspector(Inspector&&) noexcept;
   Inspector& operator=(Inspector&&) noexcept;
@@ -47,6 +53,7 @@ class Inspector {
 
  private:
   friend struct detail::Access;
+  ReadPolicy policy_;
   std::unique_ptr<detail::Buffers> buffers_;
 };
 

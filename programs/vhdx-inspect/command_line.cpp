@@ -46,7 +46,8 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
       ScanVhdxDirectory(directoryPath, out);
     }
   } else if (!imagePath.empty()) {
-    vhdx_inspect::Inspector inspector;
+    // The text program reads whole regions: one 1 MiB and one 2 MiB read per image.
+    vhdx_inspect::Inspector inspector(vhdx_inspect::ReadPolicy::kWholeRegions);
     if (const auto shown = narrowArguments.ShownIfInexact(imagePath)) {
       InspectPluginVhdx(inspector, *shown, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
     } else {

@@ -2,8 +2,8 @@
 
 #include <boost/filesystem.hpp>
 
-#include "vhdx-inspect/inspect_plugin_vhdx.h"
 #include "common/narrow_arguments.h"
+#include "vhdx-inspect/inspect_plugin_vhdx.h"
 
 namespace app {
 namespace {
@@ -66,8 +66,9 @@ void ScanVhdxDirectory(std::string directoryPath, std::ostream& out) {
     return;
   }
 
-  // One inspector for the whole scan: its working buffers serve every image.
-  vhdx_inspect::Inspector inspector;
+  // One inspector for the whole scan, reading whole regions: its working
+  // buffers serve every image.
+  vhdx_inspect::Inspector inspector(vhdx_inspect::ReadPolicy::kWholeRegions);
   fs::directory_iterator it(directory, error);
   for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
     ScanEntry(inspector, it->path(), out);

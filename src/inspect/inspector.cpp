@@ -10,39 +10,60 @@
 #include "vhdx/header_section_records.h"
 #include "vhdx/metadata.h"
 #include "vhdx/metadata_records.h"
+#include "vhdx/region_window.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace vhdx_inspect {
 namespace detail {
 
-// The working buffers, kept from image to image: those of the two container
-// stages, filled whole by each image's reads (bench/README.md: fresh pages
-// for every image cost several times the rest of an inspection), and those
-// of the partition tables.
-struct Buffers {
+// The buffers of the two container stages when whole regions are read,
+// filled whole by each image's reads and kept from image to image
+// (bench/README.md: fresh pages for every image cost several times the rest
+// of an inspection).
+struct WholeRegions {
   platform::ZeroedBuffer headerSection{vhdx::kHeaderSectionSize};
   platform::ZeroedBuffer metadataRegion{vhdx::kMetadataRegionReadSize};
+  bool complete() const { return headerSection.size() != 0 && metadataRegion.size() != 0; }
+};
+
+// The working buffers, kept from image to image: those of whole regions,
+// made when an image is first read whole, and those of the partition tables.
+// Examined extents keep nothing between images but the partition tables'.
+struct Buffers {
+  std::unique_ptr<WholeRegions> whole;
   inspect::AreaBuffer partitionArea;
   inspect::AreaBuffer gptTrailer;
 };
 
 struct Access {
+  static ReadPolicy PolicyOf(const Inspector& inspector) { return inspector.policy_; }
+
   // The inspector's buffers, made again when an earlier attempt found no
-  // memory; null when there is still none. An empty buffer makes its stage
-  // report the failed allocation.
+  // memory; null when there is still none.
   static Buffers* Of(Inspector& inspector) {
-    if (!inspector.buffers_ || inspector.buffers_->headerSection.size() == 0 ||
-        inspector.buffers_->metadataRegion.size() == 0) {
-      inspector.buffers_.reset();
-      inspector.buffers_.reset(new (std::nothrow) Buffers);
-    }
+    if (!inspector.buffers_) inspector.buffers_.reset(new (std::nothrow) Buffers);
     return inspector.buffers_.get();
+  }
+
+  // The buffers of whole regions, made again when an earlier attempt found
+  // no memory for one of them; null when there is still none. An empty
+  // buffer makes its stage report the failed allocation.
+  static WholeRegions* WholeOf(Buffers& buffers) {
+    if (!buffers.whole || !buffers.whole->complete()) {
+      buffers.whole.reset();
+      buffers.whole.reset(new (std::nothrow) WholeRegions);
+    }
+    return buffers.whole.get();
   }
 };
 
 }  // namespace detail
 
-Inspector::Inspector() : buffers_(new (std::nothrow) detail::Buffers) {}
+Inspector::Inspector(ReadPolicy policy) : policy_(policy), buffers_(new (std::nothrow) detail::Buffers) {
+  // The text program's inspector holds its 3 MiB from the start, as it
+  // always has.
+  if (buffers_ && policy_ == ReadPolicy::kWholeRegions) detail::Access::WholeOf(*buffers_);
+}
 Inspector::~Inspector() = default;
 Inspector::Inspector(Inspector&&) noexcept = default;
 Inspector& Inspector::operator=(Inspector&&) noexcept = default;
@@ -63,20 +84,82 @@ Inspection Inspector::Inspect(std::span<const std::byte> image, const std::strin
 namespace inspect {
 namespace {
 
+using vhdx::RegionWindow;
 using vhdx_inspect::Check;
 using vhdx_inspect::Inspection;
+using vhdx_inspect::ReadPolicy;
 
-vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx_inspect::detail::Buffers* buffers,
-                      Inspection& inspection) {
-  if (file == nullptr) return vhdx::FailedWithStatus(Check::kImageOpen, openStatus);
-  if (buffers == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
-  if (vhdx::StageResult failed = vhdx::CheckHeaderSection(*file, buffers->headerSection, inspection)) return failed;
+constexpr vhdx::RegionChecks kHeaderSectionChecks{Check::kHeaderSectionRead, Check::kHeaderSectionRead};
+constexpr vhdx::RegionChecks kMetadataRegionChecks{Check::kMetadataRegionSeek, Check::kMetadataRegionRead};
+
+// The regions of the two container stages, read the way the policy says:
+// examined extents of a file of known length, or whole regions into the
+// inspector's buffers.
+class StageRegions {
+ public:
+  StageRegions(platform::File& file, std::uint64_t fileSize) : file_(file), fileSize_(fileSize) {}
+  StageRegions(platform::File& file, vhdx_inspect::detail::WholeRegions& whole) : file_(file), whole_(&whole) {}
+
+  // The header section; the file stands at its start after the open.
+  RegionWindow HeaderSection() const {
+    if (whole_ == nullptr) {
+      return RegionWindow::ExaminedExtents(file_, 0, vhdx::kHeaderSectionSize, kHeaderSectionChecks, fileSize_, true);
+    }
+    return RegionWindow::WholeRegion(file_, 0, vhdx::kHeaderSectionSize, kHeaderSectionChecks, whole_->headerSection,
+                                     true);
+  }
+
+  RegionWindow MetadataRegion(std::uint64_t origin) const {
+    if (whole_ == nullptr) {
+      return RegionWindow::ExaminedExtents(file_, origin, vhdx::kMetadataRegionReadSize, kMetadataRegionChecks,
+                                           fileSize_, false);
+    }
+    return RegionWindow::WholeRegion(file_, origin, vhdx::kMetadataRegionReadSize, kMetadataRegionChecks,
+                                     whole_->metadataRegion, false);
+  }
+
+ private:
+  platform::File& file_;
+  std::uint64_t fileSize_ = 0;
+  vhdx_inspect::detail::WholeRegions* whole_ = nullptr;
+};
+
+vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection) {
+  {
+    // The header section's bytes go before the metadata region's come in.
+    RegionWindow section = regions.HeaderSection();
+    if (vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection)) return failed;
+  }
   if (!inspection.header->log_guid.IsZero()) {
     inspection.warnings.push_back({Check::kLogNotReplayed, {}, std::nullopt, std::nullopt});
   }
-  if (vhdx::StageResult failed = vhdx::CheckMetadata(*file, buffers->metadataRegion, inspection)) return failed;
+  RegionWindow metadata = regions.MetadataRegion(inspection.regions->metadata_offset);
+  return vhdx::CheckMetadata(metadata, inspection);
+}
+
+vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx_inspect::Inspector& inspector,
+                      Inspection& inspection) {
+  if (file == nullptr) return vhdx::FailedWithStatus(Check::kImageOpen, openStatus);
+  vhdx_inspect::detail::Buffers* buffers = vhdx_inspect::detail::Access::Of(inspector);
+  if (buffers == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+
+  // Examined extents need the file's length; where it cannot be known the
+  // image is read whole.
+  ReadPolicy policy = vhdx_inspect::detail::Access::PolicyOf(inspector);
+  const std::optional<std::uint64_t> fileSize = policy == ReadPolicy::kExaminedExtents ? file->Size() : std::nullopt;
+  if (!fileSize) policy = ReadPolicy::kWholeRegions;
+
+  vhdx::StageResult failed;
+  if (fileSize) {
+    failed = RunStages(StageRegions(*file, *fileSize), inspection);
+  } else {
+    vhdx_inspect::detail::WholeRegions* whole = vhdx_inspect::detail::Access::WholeOf(*buffers);
+    if (whole == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+    failed = RunStages(StageRegions(*file, *whole), inspection);
+  }
+  if (failed) return failed;
   if (!inspection.partition_area) return std::nullopt;
-  return InspectPartitionTables(*file, inspection, buffers->partitionArea, buffers->gptTrailer);
+  return InspectPartitionTables(*file, inspection, buffers->partitionArea, buffers->gptTrailer, policy);
 }
 
 }  // namespace
@@ -84,7 +167,7 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
 Inspection InspectOpened(vhdx_inspect::Inspector& inspector, std::string path, platform::OpenResult opened) {
   Inspection inspection;
   inspection.path = std::move(path);
-  inspection.failure = Run(opened.file.get(), opened.status, vhdx_inspect::detail::Access::Of(inspector), inspection);
+  inspection.failure = Run(opened.file.get(), opened.status, inspector, inspection);
   Conclude(inspection);
   return inspection;
 }

@@ -63,12 +63,20 @@ std::optional<std::span<const std::byte, Extent>> View(const AreaBuffer& buffer,
   return view;
 }
 
-StageResult Allocate(AreaBuffer& buffer, std::int64_t size) {
-  if (!buffer.Resize(static_cast<std::size_t>(size))) return Failed(Check::kPartitionTablesAllocation, size, size);
+// Makes room for the `fetched` bytes of an area of `size` bytes; a failure
+// names the area's size, whichever policy is in force.
+StageResult Allocate(AreaBuffer& buffer, std::int64_t size, std::int64_t fetched) {
+  if (!buffer.Resize(static_cast<std::size_t>(fetched))) return Failed(Check::kPartitionTablesAllocation, size, size);
   return std::nullopt;
 }
 
-StageResult ReadAndVerify(platform::File& file, Inspection& inspection, AreaBuffer& area, AreaBuffer& trailer) {
+// What is read of an area of `size` bytes whose tables end at `examined`.
+std::int64_t FetchedLength(vhdx_inspect::ReadPolicy policy, std::int64_t size, std::int64_t examined) {
+  return policy == vhdx_inspect::ReadPolicy::kWholeRegions ? size : std::min(size, examined);
+}
+
+StageResult ReadAndVerify(platform::File& file, Inspection& inspection, AreaBuffer& area, AreaBuffer& trailer,
+                          vhdx_inspect::ReadPolicy policy) {
   const vhdx_inspect::PartitionAreaRecord& sizes = *inspection.partition_area;
   const vhdx_inspect::RegionsRecord& regions = *inspection.regions;
   const std::uint32_t sectorSize = inspection.metadata->logical_sector_size;
@@ -80,8 +88,10 @@ StageResult ReadAndVerify(platform::File& file, Inspection& inspection, AreaBuff
   if (StageResult failed = CheckAreaSize(Check::kGptTrailerLength, sizes.gpt_trailer_length, kMinGptTrailerLength)) {
     return failed;
   }
-  if (StageResult failed = Allocate(area, sizes.mbr_gpt_size)) return failed;
-  if (StageResult failed = Allocate(trailer, sizes.gpt_trailer_length)) return failed;
+  const std::int64_t areaFetched = FetchedLength(policy, sizes.mbr_gpt_size, MinPartitionTableAreaSize(sectorSize));
+  if (StageResult failed = Allocate(area, sizes.mbr_gpt_size, areaFetched)) return failed;
+  const std::int64_t trailerFetched = FetchedLength(policy, sizes.gpt_trailer_length, kMinGptTrailerLength);
+  if (StageResult failed = Allocate(trailer, sizes.gpt_trailer_length, trailerFetched)) return failed;
 
   const std::size_t primaryHeaderOffset = sectorSize;
   const std::size_t primaryEntriesOffset = 2 * std::size_t{sectorSize};
@@ -134,9 +144,9 @@ void AreaBuffer::Trim() {
   size_ = 0;
 }
 
-StageResult InspectPartitionTables(platform::File& file, Inspection& inspection, AreaBuffer& area,
-                                   AreaBuffer& trailer) {
-  StageResult result = ReadAndVerify(file, inspection, area, trailer);
+StageResult InspectPartitionTables(platform::File& file, Inspection& inspection, AreaBuffer& area, AreaBuffer& trailer,
+                                   vhdx_inspect::ReadPolicy policy) {
+  StageResult result = ReadAndVerify(file, inspection, area, trailer, policy);
   area.Trim();
   trailer.Trim();
   return result;

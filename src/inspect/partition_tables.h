@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "vhdx/failed_check.h"
 #include "vhdx_inspect/inspection.h"
+#include "vhdx_inspect/read_policy.h"
 
 namespace inspect {
 
@@ -35,8 +36,10 @@ class AreaBuffer {
 // Checks the sizes that the plugin header gives, reads both areas into
 // `area` and `trailer` and fills the MBR, both GPTs and the findings of
 // `inspection`, which has passed both container stages and names a GPT
-// trailer.
+// trailer. Under examined extents only the start of each area that holds
+// its tables is read: the MBR and the primary GPT (2 sectors and the entry
+// array), and the backup entries and header (16,476 bytes).
 vhdx::StageResult InspectPartitionTables(platform::File& file, vhdx_inspect::Inspection& inspection, AreaBuffer& area,
-                                         AreaBuffer& trailer);
+                                         AreaBuffer& trailer, vhdx_inspect::ReadPolicy policy);
 
 }  // namespace inspect

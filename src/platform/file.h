@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -29,6 +30,10 @@ class File {
 
   // The error code of the last failed Read or Seek.
   virtual ErrorCode LastError() const = 0;
+
+  // The length of the file in bytes, or nothing where it cannot be known
+  // (a pipe, a device, a stand-in that does not tell).
+  virtual std::optional<std::uint64_t> Size() const { return std::nullopt; }
 };
 
 // The system's own codes for a position outside the file's range and for a

@@ -33,6 +33,8 @@ class MemoryFile final : public File {
 
   ErrorCode LastError() const override { return lastError_; }
 
+  std::optional<std::uint64_t> Size() const override { return bytes_.size(); }
+
  private:
   std::span<const std::byte> bytes_;
   std::uint64_t position_ = 0;

@@ -58,6 +58,14 @@ class PosixFile final : public File {
 
   ErrorCode LastError() const override { return lastError_; }
 
+  // Only regular files are opened, so fstat(2) gives the length; a failed
+  // call leaves it unknown.
+  std::optional<std::uint64_t> Size() const override {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+
  private:
   int fd_;
   ErrorCode lastError_ = 0;

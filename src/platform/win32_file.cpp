@@ -41,6 +41,13 @@ class Win32File final : public File {
 
   ErrorCode LastError() const override { return lastError_; }
 
+  // Only disk files are opened; a failed call leaves the length unknown.
+  std::optional<std::uint64_t> Size() const override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(handle_, &size) || size.QuadPart < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+
  private:
   HANDLE handle_;
   ErrorCode lastError_ = 0;

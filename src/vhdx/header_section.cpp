@@ -35,8 +35,9 @@ vhdx_inspect::HeaderRecord HeaderRecordOf(const VHDX_HEADER& header) {
           PublicGuid(header.DataWriteGuid), PublicGuid(header.LogGuid)};
 }
 
-// The checks after the read, over the whole section.
-StageResult CheckSection(std::span<std::byte, kHeaderSectionSize> section, vhdx_inspect::Inspection& inspection) {
+// The checks after the read, over the part of the section they examine.
+StageResult CheckSection(std::span<std::byte, kExaminedHeaderSectionSize> section,
+                         vhdx_inspect::Inspection& inspection) {
   const auto identifier = LoadRecord<FILE_IDENTIFIER>(section.first<sizeof(FILE_IDENTIFIER)>());
   if (identifier.Signature != kVhdxSignature && identifier.Signature != kVhdxAlternativeSignature) {
     return Failed(Check::kFileIdentifierSignature);
@@ -80,20 +81,17 @@ StageResult CheckSection(std::span<std::byte, kHeaderSectionSize> section, vhdx_
 
 }  // namespace
 
-StageResult CheckHeaderSection(platform::File& file, platform::ZeroedBuffer& buffer,
-                               vhdx_inspect::Inspection& inspection) {
-  // The buffer is empty when it could not be allocated: nothing is read then.
-  if (buffer.size() != kHeaderSectionSize) {
-    return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
-  }
-  std::uint32_t bytesRead = 0;
-  if (!buffer.ReadFrom(file, bytesRead)) return FailedWithStatus(Check::kHeaderSectionRead, file.LastError());
-  if (bytesRead != kHeaderSectionSize) return Failed(Check::kHeaderSectionShort, bytesRead, kHeaderSectionSize);
+StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& inspection) {
+  std::uint32_t held = 0;
+  if (StageResult failed = section.Held(held)) return failed;
+  if (held != kHeaderSectionSize) return Failed(Check::kHeaderSectionShort, held, kHeaderSectionSize);
+  std::span<std::byte> bytes;
+  if (StageResult failed = section.Fetch({0, kExaminedHeaderSectionSize}, bytes)) return failed;
   // Every view below is cut from this one at a fixed offset, checked when
   // the program is compiled.
-  const auto section = encoding::ViewAt<kHeaderSectionSize>(buffer.span(), 0);
-  if (!section) return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
-  return CheckSection(*section, inspection);
+  const auto examined = encoding::ViewAt<kExaminedHeaderSectionSize>(bytes, 0);
+  if (!examined) return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+  return CheckSection(*examined, inspection);
 }
 
 }  // namespace vhdx

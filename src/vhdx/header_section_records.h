@@ -22,6 +22,9 @@ inline constexpr std::size_t kRegionTable1Offset = 0x30000;
 inline constexpr std::size_t kRegionTable2Offset = 0x40000;
 inline constexpr std::uint32_t kHeaderSize = 4096;
 inline constexpr std::uint32_t kRegionTableSize = 65536;
+// The part of the header section the checks examine: up to the end of the
+// second region table copy; the reserved rest is never looked at.
+inline constexpr std::uint32_t kExaminedHeaderSectionSize = kRegionTable2Offset + kRegionTableSize;
 
 struct FILE_IDENTIFIER {
   std::array<std::uint8_t, 8> Signature;

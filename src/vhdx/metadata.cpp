@@ -2,6 +2,7 @@
 // anything is read through it.
 #include "vhdx/metadata.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,27 +19,63 @@ using encoding::RangeFits;
 using vhdx_inspect::Inspection;
 
 constexpr std::uint64_t kOneMiB = 1048576;
-using Region = std::span<const std::byte, kMetadataRegionReadSize>;
+using Region = RegionWindow;
 
 // The highest offset at which `width` bytes still fit in the region buffer.
 constexpr std::int64_t LastOffsetFor(std::uint64_t width) {
   return static_cast<std::int64_t>(kMetadataRegionReadSize - width);
 }
 
-// The length in bytes of the zero-terminated UTF-16 text at `offset`, the
-// terminator not counted, or nothing when no terminator lies inside `bytes`.
-std::optional<std::uint64_t> Utf16TextBytes(std::span<const std::byte> bytes, std::uint64_t offset) {
-  for (std::uint64_t length = 0; RangeFits(bytes.size(), offset + length, 2); length += 2) {
-    if (bytes[offset + length] == std::byte{0} && bytes[offset + length + 1] == std::byte{0}) return length;
+// The length in bytes of the zero-terminated UTF-16 text at the start of
+// `bytes`, the terminator not counted, or nothing when no terminator lies
+// inside them.
+std::optional<std::uint64_t> Utf16TextBytes(std::span<const std::byte> bytes) {
+  for (std::uint64_t length = 0; RangeFits(bytes.size(), length, 2); length += 2) {
+    if (bytes[length] == std::byte{0} && bytes[length + 1] == std::byte{0}) return length;
   }
   return std::nullopt;
 }
 
-// The item of the table entry `item`, or nothing when it would reach past
-// the region buffer.
+// The text at region offset `offset` of the volume record that ends at
+// `recordEnd`, its terminator not included; empty `text` when no terminator
+// lies before the end of the region. The record is asked for first, and the
+// rest of the region only when the text runs past it.
+StageResult ImageFileList(Region& region, std::uint64_t offset, std::uint64_t recordEnd,
+                          std::optional<std::span<const std::byte>>& text) {
+  text.reset();
+  const std::uint64_t regionEnd = region.size();
+  std::optional<std::uint64_t> length;
+  for (const std::uint64_t end : {std::min(std::max(recordEnd, offset), regionEnd), regionEnd}) {
+    if (end <= offset) continue;
+    std::span<std::byte> bytes;
+    if (StageResult failed = region.Fetch({offset, end - offset}, bytes)) return failed;
+    length = Utf16TextBytes(bytes);
+    if (length) {
+      text = std::span<const std::byte>(bytes).first(static_cast<std::size_t>(*length));
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// The item of the table entry `item`, fetched; `value` stays empty when the
+// item would reach past the region.
 template <typename Item>
-std::optional<Item> ReadItem(Region region, const METADATA_TABLE& table, MetadataItem item) {
-  return LoadRecord<Item>(region, table.Entries[item.entry].Offset.value());
+StageResult ReadItem(Region& region, const METADATA_TABLE& table, MetadataItem item, std::optional<Item>& value) {
+  return LoadFrom(region, table.Entries[item.entry].Offset.value(), value);
+}
+
+// Announces the items the table points to, so that they are fetched
+// together: the four standard values and the plugin item at its length.
+StageResult ExpectItems(Region& region, const METADATA_TABLE& table) {
+  const auto at = [&](MetadataItem item, std::uint64_t width) {
+    return Extent{table.Entries[item.entry].Offset.value(), width};
+  };
+  const std::uint64_t pluginLength =
+      std::max<std::uint64_t>(table.Entries[kPluginMetadata.entry].Length.value(), sizeof(PLUGIN_VHDX_METADATA));
+  const Extent items[] = {at(kFileParameters, 4), at(kVirtualDiskSize, 8), at(kLogicalSectorSize, 4),
+                          at(kPhysicalSectorSize, 4), at(kPluginMetadata, pluginLength)};
+  return region.Expect(items);
 }
 
 Failure ItemOutOfRange(const METADATA_TABLE& table, MetadataItem item, std::uint64_t width) {
@@ -81,7 +118,7 @@ vhdx_inspect::VolumeRecord VolumeRecordOf(const PLUGIN_METADATA_ENTRY& entry, co
 // Walks the volume list up to its first empty entry, keeps each volume's
 // record, and sets `total` to the sum of the volume sizes (32 bits,
 // wrapping).
-StageResult CheckVolumes(Region region, const PLUGIN_VHDX_METADATA& plugin, std::uint32_t pluginOffset,
+StageResult CheckVolumes(Region& region, const PLUGIN_VHDX_METADATA& plugin, std::uint32_t pluginOffset,
                          Inspection& inspection, std::uint32_t& total) {
   const std::uint64_t lastRecordOffset = kMetadataRegionReadSize - sizeof(VOLUME_PLUGIN_METADATA) - pluginOffset;
   std::size_t listed = 0;
@@ -95,22 +132,25 @@ StageResult CheckVolumes(Region region, const PLUGIN_VHDX_METADATA& plugin, std:
 
     const std::uint32_t cbMetaDataOffset = entry.cbMetaDataOffset.value();
     const std::uint64_t recordOffset = std::uint64_t{pluginOffset} + cbMetaDataOffset;
-    const std::optional<VOLUME_PLUGIN_METADATA> record = LoadRecord<VOLUME_PLUGIN_METADATA>(region, recordOffset);
+    std::optional<VOLUME_PLUGIN_METADATA> record;
+    if (StageResult failed = LoadFrom(region, recordOffset, record)) return failed;
     if (!record) {
       return Failed(Check::kVolumeOffset, cbMetaDataOffset, static_cast<std::int64_t>(lastRecordOffset));
     }
     if (record->MySize.value() != cbSize) return Failed(Check::kVolumeSize, record->MySize.value(), cbSize);
     const std::uint64_t listOffset = recordOffset + kImageFileListOffset;
-    const std::optional<std::uint64_t> listBytes = Utf16TextBytes(region, listOffset);
-    if (!listBytes) return Failed(Check::kVolumeImageFileList);
-    inspection.volumes.push_back(VolumeRecordOf(entry, *record, std::span(region).subspan(listOffset, *listBytes)));
+    std::optional<std::span<const std::byte>> list;
+    if (StageResult failed = ImageFileList(region, listOffset, recordOffset + cbSize, list)) return failed;
+    if (!list) return Failed(Check::kVolumeImageFileList);
+    inspection.volumes.push_back(VolumeRecordOf(entry, *record, *list));
   }
   return std::nullopt;
 }
 
-StageResult CheckPluginMetadata(Region region, const METADATA_TABLE& table, Inspection& inspection) {
+StageResult CheckPluginMetadata(Region& region, const METADATA_TABLE& table, Inspection& inspection) {
   const METADATA_TABLE_ENTRY& entry = table.Entries[kPluginMetadata.entry];
-  const std::optional<PLUGIN_VHDX_METADATA> loaded = ReadItem<PLUGIN_VHDX_METADATA>(region, table, kPluginMetadata);
+  std::optional<PLUGIN_VHDX_METADATA> loaded;
+  if (StageResult failed = ReadItem(region, table, kPluginMetadata, loaded)) return failed;
   if (!loaded) return ItemOutOfRange(table, kPluginMetadata, sizeof(PLUGIN_VHDX_METADATA));
   const PLUGIN_VHDX_METADATA& plugin = *loaded;
   inspection.plugin = PluginHeaderRecordOf(plugin, entry);
@@ -135,22 +175,29 @@ StageResult CheckPluginMetadata(Region region, const METADATA_TABLE& table, Insp
   return std::nullopt;
 }
 
-StageResult CheckRegion(Region region, Inspection& inspection) {
-  const auto table = LoadRecord<METADATA_TABLE>(region);
+StageResult CheckRegion(Region& region, Inspection& inspection) {
+  std::optional<METADATA_TABLE> loadedTable;
+  if (StageResult failed = LoadFrom(region, 0, loadedTable)) return failed;
+  const METADATA_TABLE& table = *loadedTable;  // the region is larger than its table
   if (table.Header.Signature != kMetadataTableSignature) return Failed(Check::kMetadataTableSignature);
   if (table.Header.EntryCount.value() != 6)
     return Failed(Check::kMetadataTableEntryCount, table.Header.EntryCount.value(), 6);
   if (table.Entries[kPluginMetadata.entry].ItemId != PluginMetadataGuid) return Failed(Check::kPluginMetadataMissing);
+  if (StageResult failed = ExpectItems(region, table)) return failed;
 
-  const auto blockSize = ReadItem<encoding::le_u32>(region, table, kFileParameters);
+  std::optional<encoding::le_u32> blockSize;
+  if (StageResult failed = ReadItem(region, table, kFileParameters, blockSize)) return failed;
   if (!blockSize) return ItemOutOfRange(table, kFileParameters, 4);
   if (blockSize->value() != kRequiredBlockSize)
     return Failed(Check::kBlockSize, blockSize->value(), kRequiredBlockSize);
-  const auto virtualDiskSize = ReadItem<encoding::le_u64>(region, table, kVirtualDiskSize);
+  std::optional<encoding::le_u64> virtualDiskSize;
+  if (StageResult failed = ReadItem(region, table, kVirtualDiskSize, virtualDiskSize)) return failed;
   if (!virtualDiskSize) return ItemOutOfRange(table, kVirtualDiskSize, 8);
-  const auto logicalSectorSize = ReadItem<encoding::le_u32>(region, table, kLogicalSectorSize);
+  std::optional<encoding::le_u32> logicalSectorSize;
+  if (StageResult failed = ReadItem(region, table, kLogicalSectorSize, logicalSectorSize)) return failed;
   if (!logicalSectorSize) return ItemOutOfRange(table, kLogicalSectorSize, 4);
-  const auto physicalSectorSize = ReadItem<encoding::le_u32>(region, table, kPhysicalSectorSize);
+  std::optional<encoding::le_u32> physicalSectorSize;
+  if (StageResult failed = ReadItem(region, table, kPhysicalSectorSize, physicalSectorSize)) return failed;
   if (!physicalSectorSize) return ItemOutOfRange(table, kPhysicalSectorSize, 4);
 
   vhdx_inspect::MetadataRecord metadata;
@@ -166,19 +213,6 @@ StageResult CheckRegion(Region region, Inspection& inspection) {
 
 }  // namespace
 
-StageResult CheckMetadata(platform::File& file, platform::ZeroedBuffer& buffer, Inspection& inspection) {
-  if (!file.Seek(inspection.regions->metadata_offset)) {
-    return FailedWithStatus(Check::kMetadataRegionSeek, file.LastError());
-  }
-  // What a short read does not deliver reads as zero.
-  if (buffer.size() != kMetadataRegionReadSize) {
-    return FailedWithStatus(Check::kMetadataRegionRead, platform::kOutOfMemoryStatus);
-  }
-  std::uint32_t bytesRead = 0;
-  if (!buffer.ReadFrom(file, bytesRead)) return FailedWithStatus(Check::kMetadataRegionRead, file.LastError());
-  const auto region = encoding::ViewAt<kMetadataRegionReadSize>(std::span<const std::byte>(buffer.span()), 0);
-  if (!region) return FailedWithStatus(Check::kMetadataRegionRead, platform::kOutOfMemoryStatus);
-  return CheckRegion(*region, inspection);
-}
+StageResult CheckMetadata(RegionWindow& region, Inspection& inspection) { return CheckRegion(region, inspection); }
 
 }  // namespace vhdx

@@ -1,11 +1,15 @@
 // slow_mount: a read-only FUSE pass-through of a folder that waits a fixed
 // time before every open and every read, as storage behind a network does,
-// for the tests and the benchmark of parallel scans.
+// and can carry the bytes read over one link of limited bandwidth, for the
+// tests and the benchmark of parallel scans.
 //
-//   slow_mount SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]
+//   slow_mount [--link MB_PER_S] SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]
 //
 // Every open and read under MOUNTPOINT waits LATENCY_US microseconds; those
-// of the file named SLOW_NAME wait SLOW_US more. A directory lists its
+// of the file named SLOW_NAME wait SLOW_US more. With --link, every read
+// then waits for its bytes to cross one link of MB_PER_S megabytes (10^6
+// bytes) a second that all requests share, one after the other in the
+// order they reach it. A directory lists its
 // entries in the source's order. Reads bypass the page cache (direct I/O),
 // so every read of every run pays the latency. Runs in the foreground,
 // serving requests from several threads, until `fusermount3 -u MOUNTPOINT`.
@@ -19,9 +23,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -32,7 +38,27 @@ std::chrono::microseconds latency{0};
 std::string slowName;
 std::chrono::microseconds slowLatency{0};
 
+// The shared link: when it is next free, and how long a byte takes.
+std::mutex linkMutex;
+std::chrono::steady_clock::time_point linkFreeAt;
+double linkNanosecondsPerByte = 0;
+
 std::string Real(const char* path) { return source + path; }
+
+// Waits until `bytes` have crossed the link after whatever is ahead of them.
+void Carry(std::size_t bytes) {
+  if (linkNanosecondsPerByte == 0 || bytes == 0) return;
+  const auto transfer =
+      std::chrono::nanoseconds(static_cast<std::int64_t>(linkNanosecondsPerByte * static_cast<double>(bytes)));
+  std::chrono::steady_clock::time_point done;
+  {
+    const std::lock_guard<std::mutex> lock(linkMutex);
+    const auto now = std::chrono::steady_clock::now();
+    done = (linkFreeAt > now ? linkFreeAt : now) + transfer;
+    linkFreeAt = done;
+  }
+  std::this_thread::sleep_until(done);
+}
 
 void Wait(const char* path) {
   std::this_thread::sleep_for(latency);
@@ -79,7 +105,9 @@ int Open(const char* path, fuse_file_info* file) {
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* file) {
   Wait(path);
   const ssize_t read = ::pread(static_cast<int>(file->fh), buffer, size, offset);
-  return read < 0 ? -errno : static_cast<int>(read);
+  if (read < 0) return -errno;
+  Carry(static_cast<std::size_t>(read));
+  return static_cast<int>(read);
 }
 
 int Release(const char*, fuse_file_info* file) {
@@ -90,8 +118,14 @@ int Release(const char*, fuse_file_info* file) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc >= 3 && std::strcmp(argv[1], "--link") == 0) {
+    const double megabytesPerSecond = std::strtod(argv[2], nullptr);
+    if (megabytesPerSecond > 0) linkNanosecondsPerByte = 1000.0 / megabytesPerSecond;
+    argv += 2;
+    argc -= 2;
+  }
   if (argc != 4 && argc != 6) {
-    std::fprintf(stderr, "usage: slow_mount SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]\n");
+    std::fprintf(stderr, "usage: slow_mount [--link MB_PER_S] SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]\n");
     return 1;
   }
   char* resolved = ::realpath(argv[1], nullptr);

@@ -1,0 +1,70 @@
+// read_policy_bench POLICY JOBS FOLDER: inspects every .vhdx file of FOLDER
+// with the library, JOBS at a time, under POLICY ("examined" or "whole"),
+// and prints the images inspected, the sound ones, and the bytes and read
+// calls per image that the process made (from /proc/self/io). bench/run.sh
+// times it through the slow mount, one policy beside the other. Not installed.
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vhdx_inspect/inspect.h"
+
+namespace {
+
+// rchar and syscr of /proc/self/io; zeros where it cannot be read.
+std::pair<std::uint64_t, std::uint64_t> ReadCounters() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  std::uint64_t bytes = 0;
+  std::uint64_t calls = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") bytes = value;
+    if (key == "syscr:") calls = value;
+  }
+  return {bytes, calls};
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 4 || (std::strcmp(argv[1], "examined") != 0 && std::strcmp(argv[1], "whole") != 0)) {
+    std::fprintf(stderr, "usage: read_policy_bench examined|whole JOBS FOLDER\n");
+    return 2;
+  }
+  const auto policy = std::strcmp(argv[1], "whole") == 0 ? vhdx_inspect::ReadPolicy::kWholeRegions
+                                                         : vhdx_inspect::ReadPolicy::kExaminedExtents;
+  const unsigned jobs = std::max(1U, static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)));
+  std::vector<std::string> images;
+  for (const auto& entry : std::filesystem::directory_iterator(argv[3])) {
+    if (entry.path().extension() == ".vhdx") images.push_back(entry.path().string());
+  }
+  std::sort(images.begin(), images.end());
+
+  const auto before = ReadCounters();
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> sound{0};
+  std::vector<std::thread> workers;
+  for (unsigned j = 0; j < jobs; ++j) {
+    workers.emplace_back([&] {
+      vhdx_inspect::Inspector inspector(policy);
+      for (std::size_t i = next++; i < images.size(); i = next++) {
+        if (inspector.Inspect(images[i]).verdict == vhdx_inspect::Verdict::kSound) ++sound;
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  const auto after = ReadCounters();
+  const double n = images.empty() ? 1.0 : static_cast<double>(images.size());
+  std::printf("images %zu sound %zu bytes_per_image %.0f reads_per_image %.2f\n", images.size(), sound.load(),
+              static_cast<double>(after.first - before.first) / n,
+              static_cast<double>(after.second - before.second) / n);
+  return sound.load() == images.size() ? 0 : 1;
+}
