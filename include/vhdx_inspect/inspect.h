@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -43,9 +44,12 @@ class Inspector {
   Inspector(const Inspector&) = delete;
   Inspector& operator=(const Inspector&) = delete;
 
-  // Opens the image at `path` (a narrow path on Windows) for exclusive
-  // reading, taking part in QEMU's image locks on Linux, and inspects it.
-  Inspection Inspect(const std::string& path);
+  // Opens the image at `path` for exclusive reading, taking part in QEMU's
+  // image locks on Linux, and inspects it. On Windows the file is opened by
+  // its exact UTF-16 name, whatever the ANSI code page can hold; a
+  // std::string or a string literal converts as std::filesystem::path
+  // converts it. Inspection::path is the name as UTF-8 text (see there).
+  Inspection Inspect(const std::filesystem::path& path);
 
   // Inspects an image held in memory; `name` is what the lines that name
   // the file say.

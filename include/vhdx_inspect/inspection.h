@@ -62,7 +62,10 @@ struct Warning {
 };
 
 struct Inspection {
-  // The image's name as given.
+  // The image's name as given, as text: on Linux the name's bytes as they
+  // are (UTF-8 by convention, not checked); on Windows the UTF-16 name as
+  // UTF-8, an unpaired surrogate written as U+FFFD (the file itself is
+  // opened by its real name). An image in memory: the name given with it.
   std::string path;
   Verdict verdict = Verdict::kSound;
   std::optional<Failure> failure;

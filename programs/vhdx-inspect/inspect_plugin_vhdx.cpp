@@ -8,7 +8,8 @@
 namespace app {
 
 void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const std::string& imagePath, std::ostream& out) {
-  report::WriteTextReport(inspector.Inspect(imagePath), out);
+  // By the narrow name, as the system's arguments and listings give it.
+  report::WriteTextReport(inspect::InspectNarrow(inspector, imagePath), out);
 }
 
 void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, std::string imagePath, platform::OpenResult opened,

@@ -68,9 +68,10 @@ Inspector::~Inspector() = default;
 Inspector::Inspector(Inspector&&) noexcept = default;
 Inspector& Inspector::operator=(Inspector&&) noexcept = default;
 
-Inspection Inspector::Inspect(const std::string& path) {
+Inspection Inspector::Inspect(const std::filesystem::path& path) {
+  const std::string name = platform::NameAsText(path);
   return inspect::InspectGuarded(
-      path, [&] { return inspect::InspectOpened(*this, path, platform::OpenForExclusiveRead(path)); });
+      name, [&] { return inspect::InspectOpened(*this, name, platform::OpenForExclusiveRead(path)); });
 }
 
 Inspection Inspector::Inspect(std::span<const std::byte> image, const std::string& name) {
@@ -178,6 +179,11 @@ Inspection OutOfMemory(const std::string& path) {
   inspection.failure = vhdx::FailedWithStatus(Check::kOutOfMemory, platform::kOutOfMemoryStatus);
   Conclude(inspection);
   return inspection;
+}
+
+Inspection InspectNarrow(vhdx_inspect::Inspector& inspector, const std::string& path) {
+  return InspectGuarded(path,
+                        [&] { return InspectOpened(inspector, path, platform::OpenNarrowForExclusiveRead(path)); });
 }
 
 }  // namespace inspect

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,9 +49,19 @@ struct OpenResult {
   ErrorCode status = 0;
 };
 
-// Opens a regular file by its narrow path for reading, with no other process
-// allowed to hold it at the same time. Never blocks: a directory, a FIFO, a
-// device or a file held by another process fails with its error code.
-OpenResult OpenForExclusiveRead(const std::string& path);
+// Opens a regular file for reading, with no other process allowed to hold it
+// at the same time. Never blocks: a directory, a FIFO, a device or a file
+// held by another process fails with its error code. On Windows the file is
+// opened by the path's UTF-16 name (CreateFileW).
+OpenResult OpenForExclusiveRead(const std::filesystem::path& path);
+
+// The same for a name in the system's narrow form: on Windows the ANSI code
+// page (CreateFileA), as the text program's arguments come; on POSIX the same
+// as OpenForExclusiveRead.
+OpenResult OpenNarrowForExclusiveRead(const std::string& path);
+
+// The name of `path` as text: its bytes on POSIX, its UTF-16 name as UTF-8
+// on Windows (an unpaired surrogate as U+FFFD).
+std::string NameAsText(const std::filesystem::path& path);
 
 }  // namespace platform

@@ -83,7 +83,11 @@ ErrorCode CheckRegularFile(int fd) {
 
 }  // namespace
 
-OpenResult OpenForExclusiveRead(const std::string& path) {
+OpenResult OpenForExclusiveRead(const std::filesystem::path& path) { return OpenNarrowForExclusiveRead(path.native()); }
+
+std::string NameAsText(const std::filesystem::path& path) { return path.native(); }
+
+OpenResult OpenNarrowForExclusiveRead(const std::string& path) {
   // O_NONBLOCK keeps a FIFO without a writer from blocking the open; it is
   // cleared again before any read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

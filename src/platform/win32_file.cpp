@@ -1,8 +1,12 @@
-// Win32 backend of the image file: CreateFileA with no sharing, ReadFile,
-// SetFilePointerEx, CloseHandle and GetLastError.
+// Win32 backend of the image file: CreateFileW (or CreateFileA for a narrow
+// name) with no sharing, ReadFile, SetFilePointerEx, CloseHandle and
+// GetLastError.
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "encoding/utf16.h"
 
 #include "platform/file.h"
 
@@ -53,17 +57,32 @@ class Win32File final : public File {
   ErrorCode lastError_ = 0;
 };
 
-}  // namespace
-
-OpenResult OpenForExclusiveRead(const std::string& path) {
-  const HANDLE handle =
-      ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// A handle from CreateFileA or CreateFileW, kept only when it is a file on
+// a disk: a pipe, a console or a device is refused as access denied.
+OpenResult Opened(HANDLE handle) {
   if (handle == INVALID_HANDLE_VALUE) return {nullptr, ::GetLastError()};
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
     return {nullptr, ERROR_ACCESS_DENIED};
   }
   return {std::make_unique<Win32File>(handle), 0};
+}
+
+}  // namespace
+
+OpenResult OpenForExclusiveRead(const std::filesystem::path& path) {
+  return Opened(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+OpenResult OpenNarrowForExclusiveRead(const std::string& path) {
+  return Opened(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string NameAsText(const std::filesystem::path& path) {
+  const std::wstring& name = path.native();
+  static_assert(sizeof(wchar_t) == sizeof(std::uint16_t), "Windows names are UTF-16");
+  const std::vector<std::uint16_t> units(name.begin(), name.end());
+  return encoding::Utf16ToUtf8(units);
 }
 
 }  // namespace platform
