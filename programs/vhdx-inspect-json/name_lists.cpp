@@ -63,7 +63,8 @@ void NameSplitter::End() {
 
 void NameSplitter::TakeName() {
   if (form_ == ListForm::kLines && !name_.empty() && name_.back() == '\r') name_.pop_back();
-  take_(std::exchange(name_, std::string()), ++number_);
+  take_(name_, ++number_);
+  name_.clear();
 }
 
 bool ReadNameList(const common::NamedPath& list, ListForm form,
@@ -79,7 +80,7 @@ bool ReadNameList(const common::NamedPath& list, ListForm form,
     return false;
   }
   bool whole = true;
-  NameSplitter splitter(form, [&](std::string name, std::size_t number) {
+  NameSplitter splitter(form, [&](const std::string& name, std::size_t number) {
     if (name.empty()) {
       err << kProgram << list.path << ": name " << number << " is empty" << std::endl;
       whole = false;

@@ -31,7 +31,7 @@ class NameSplitter {
  public:
   // Takes each name with its number in the list (from 1); an empty name is
   // handed over as one.
-  using Take = std::function<void(std::string name, std::size_t number)>;
+  using Take = std::function<void(const std::string& name, std::size_t number)>;
 
   NameSplitter(ListForm form, Take take) : form_(form), take_(std::move(take)) {}
 
