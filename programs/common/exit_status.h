@@ -1,17 +1,21 @@
-// The exit statuses of vhdx-inspect-json (its manual page lists them).
+// The exit statuses of both programs, in one place. The text program ends
+// with kAllSound, kCommandLineError or kReportNotWritten; vhdx-inspect-json
+// uses every one (its manual page lists them).
 #pragma once
 
-namespace json_app {
+namespace common {
 
-// Every image inspected is sound; also an empty folder.
+// Every image inspected is sound; also an empty folder. The text program
+// ends with it whatever its images were.
 inline constexpr int kAllSound = 0;
-// The command line could not be understood, as with the text program.
+// The command line could not be understood.
 inline constexpr int kCommandLineError = 1;
 // The report could not be written to standard output.
 inline constexpr int kReportNotWritten = 2;
-// A folder could not be scanned (missing, not a folder, unlistable), or an
-// entry of one could not be examined. Takes precedence over kImageNotSound:
-// the scan is incomplete.
+// Not every image asked for could be reached: a folder that is missing, is
+// not a folder or cannot be listed, an entry of one that cannot be examined,
+// a list of files that cannot be read, or an empty name in one. Takes
+// precedence over kImageNotSound: the run is incomplete.
 inline constexpr int kFolderNotScanned = 3;
 // At least one image is not sound (any verdict other than "sound").
 inline constexpr int kImageNotSound = 4;
@@ -20,4 +24,4 @@ inline constexpr int kImageNotSound = 4;
 // a program that Ctrl+C ended.
 inline constexpr int kInterrupted = 130;
 
-}  // namespace json_app
+}  // namespace common

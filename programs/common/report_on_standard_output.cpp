@@ -38,7 +38,7 @@ std::string CauseOfFailedWrite() {
 int ReportUnwritableOutput(const char* program, const std::string& cause) {
   std::cerr.tie(nullptr);  // flushing standard output first would only fail again
   std::cerr << program << ": cannot write the report to standard output: " << cause << std::endl;
-  return kReportNotWritten;
+  return common::kReportNotWritten;
 }
 
 template <typename Cause>

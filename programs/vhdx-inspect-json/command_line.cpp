@@ -2,12 +2,15 @@
 
 #include <boost/program_options.hpp>
 #include <memory>
-#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/exit_status.h"
-#include "vhdx-inspect-json/folder_scan.h"
+#include "common/named_path.h"
+#include "vhdx-inspect-json/folder_lines.h"
 #include "vhdx-inspect-json/image_run.h"
+#include "vhdx-inspect-json/name_lists.h"
 #include "vhdx-inspect-json/parallel_run.h"
 
 namespace json_app {
@@ -21,43 +24,91 @@ namespace {
 constexpr int kDefaultJobs = 8;
 constexpr int kMostJobs = 256;
 
+constexpr char kUsage[] =
+    "Usage: vhdx-inspect-json [-j JOBS] FILE... | -f FILE... | --files-from LIST | --files0-from LIST\n"
+    "       vhdx-inspect-json [-j JOBS] -p FOLDER [-r]\n"
+    "One JSON object per image, one per line, in the order the images are given.\n"
+    "The forms that name images combine, in the order given; LIST \"-\" is standard input.\n";
+
 int CommandLineError(const std::string& what, const po::options_description& description, std::ostream& err) {
   err << "vhdx-inspect-json: " << what << '\n' << description << std::endl;
-  return kCommandLineError;
+  return common::kCommandLineError;
 }
 
-// What the command line asks for, once it is understood.
+// One of the forms that name images, as the command line gives it.
+struct ImageSource {
+  enum class Form { kImage, kLines, kNuls } form;
+  std::string value;
+};
+
+// The forms that name images, in the order of the command line: image paths
+// (positional or -f), --files-from and --files0-from.
+std::vector<ImageSource> ImageSourcesInOrder(const po::parsed_options& parsed) {
+  std::vector<ImageSource> sources;
+  for (const po::option& option : parsed.options) {
+    ImageSource::Form form;
+    if (option.string_key == "vhdx-file") {
+      form = ImageSource::Form::kImage;
+    } else if (option.string_key == "files-from") {
+      form = ImageSource::Form::kLines;
+    } else if (option.string_key == "files0-from") {
+      form = ImageSource::Form::kNuls;
+    } else {
+      continue;
+    }
+    for (const std::string& value : option.value) sources.push_back({form, value});
+  }
+  return sources;
+}
+
+// What the command line asks for, once it is understood: a folder, or the
+// forms that name images.
 struct Request {
-  std::string path;
-  bool file;
+  std::string folder;
+  std::vector<ImageSource> sources;
   bool recursive;
   unsigned jobs;
 };
 
-// Inspects the file, or scans the folder, and returns the exit status.
+// Hands `run` the images that `sources` name; false when a list could not be
+// read whole.
+bool RunSources(const std::vector<ImageSource>& sources, const platform::NarrowArguments& narrowArguments,
+                ImageRun& run, std::ostream& err) {
+  bool whole = true;
+  for (const ImageSource& source : sources) {
+    // A name that is not the one given is refused before anything is opened.
+    const common::NamedPath named = common::NamedByArgument(narrowArguments, source.value);
+    if (source.form == ImageSource::Form::kImage) {
+      run.Image(named);
+      continue;
+    }
+    const ListForm form = source.form == ImageSource::Form::kLines ? ListForm::kLines : ListForm::kNuls;
+    whole = ReadNameList(
+                named, form,
+                [&run](const std::string& name) {
+                  run.Image(ImageName{name, true});
+                },
+                err) &&
+            whole;
+  }
+  return whole;
+}
+
+// Inspects the images, or scans the folder, and returns the exit status.
 int RunImages(const Request& request, const platform::NarrowArguments& narrowArguments, std::ostream& out,
               std::ostream& err) {
   std::unique_ptr<ImageRun> run;
-  if (request.jobs == 1 || request.file) {
+  if (request.jobs == 1) {
     run = std::make_unique<SequentialRun>(out);
   } else {
     run = std::make_unique<ParallelRun>(out, request.jobs);
   }
-  // A name that is not the one given is refused before anything is opened:
-  // a file as an open that failed, a folder as one that does not exist.
-  if (request.file) {
-    const std::optional<std::string> shown = narrowArguments.ShownIfInexact(request.path);
-    run->Image(shown ? ImageName{*shown, false} : ImageName{request.path, true});
-    run->Finish();
-    return run->AllSound() ? kAllSound : kImageNotSound;
-  }
-  if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(request.path)) {
-    err << "vhdx-inspect-json: VHDX directory " << *shown << " does not exist." << std::endl;
-    return kFolderNotScanned;
-  }
-  const bool scanned = ScanFolder(request.path, request.recursive, *run, err);
-  if (!scanned) return kFolderNotScanned;
-  return run->AllSound() ? kAllSound : kImageNotSound;
+  const bool whole = request.sources.empty() ? ScanFolder(common::NamedByArgument(narrowArguments, request.folder),
+                                                          request.recursive, *run, err)
+                                             : RunSources(request.sources, narrowArguments, *run, err);
+  run->Finish();
+  if (!whole) return common::kFolderNotScanned;
+  return run->AllSound() ? common::kAllSound : common::kImageNotSound;
 }
 
 }  // namespace
@@ -66,45 +117,53 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
                    const platform::NarrowArguments& narrowArguments) {
   bool help = false;
   bool recursive = false;
-  std::string imagePath;
   std::string folderPath;
   int jobs = kDefaultJobs;
 
   po::options_description description("Command-line Options", 100, 40);
   description.add_options()("help,h", po::bool_switch(&help), "Print help")(
-      "vhdx-file,f", po::value<std::string>(&imagePath), "Path to the plugin vhdx file")(
-      "vhdx-path,p", po::value<std::string>(&folderPath), "Path to the plugin vhdx directory")(
+      "vhdx-file,f", po::value<std::vector<std::string>>()->value_name("FILE"),
+      "Path to a plugin vhdx file (repeatable; also FILE...)")(
+      "files-from", po::value<std::vector<std::string>>()->value_name("LIST"),
+      "Paths from LIST, one per line (\"-\": standard input)")(
+      "files0-from", po::value<std::vector<std::string>>()->value_name("LIST"),
+      "Paths from LIST, each ended by NUL (\"-\": standard input)")(
+      "vhdx-path,p", po::value<std::string>(&folderPath)->value_name("FOLDER"), "Path to the plugin vhdx directory")(
       "recursive,r", po::bool_switch(&recursive), "With -p: also the directories below it")(
-      "jobs,j", po::value<int>(&jobs), "With -p: images inspected at once, 1 to 256 (default 8)");
+      "jobs,j", po::value<int>(&jobs)->value_name("JOBS"), "Images inspected at once, 1 to 256 (default 8)");
 
   po::variables_map values;
+  std::vector<ImageSource> sources;
   try {
-    // No positional arguments: a word without its option is an error.
-    const po::positional_options_description none;
-    po::store(po::command_line_parser(argc, argv).options(description).positional(none).run(), values);
+    // A word without an option is an image path, as with -f.
+    po::positional_options_description images;
+    images.add("vhdx-file", -1);
+    const po::parsed_options parsed = po::command_line_parser(argc, argv).options(description).positional(images).run();
+    po::store(parsed, values);
     po::notify(values);
+    sources = ImageSourcesInOrder(parsed);
   } catch (const po::error& e) {
     return CommandLineError(e.what(), description, err);
   }
   if (help) {
-    out << "Usage: vhdx-inspect-json -f FILE | -p FOLDER [-r]\n"
-           "One JSON object per image, one per line.\n"
-        << description << std::endl;
-    return kAllSound;
+    out << kUsage << description << std::endl;
+    return common::kAllSound;
   }
-  const bool file = values.count("vhdx-file") != 0;
   const bool folder = values.count("vhdx-path") != 0;
-  if (file == folder) return CommandLineError("give one of -f FILE and -p FOLDER", description, err);
+  if (folder == !sources.empty()) {
+    return CommandLineError("give images (FILE..., -f, --files-from, --files0-from) or one -p FOLDER", description,
+                            err);
+  }
   if (recursive && !folder) return CommandLineError("-r goes with -p FOLDER", description, err);
   if (jobs < 1 || jobs > kMostJobs) return CommandLineError("-j takes a number from 1 to 256", description, err);
 
-  const Request request{file ? imagePath : folderPath, file, recursive, static_cast<unsigned>(jobs)};
+  const Request request{folderPath, std::move(sources), recursive, static_cast<unsigned>(jobs)};
   try {
     return RunImages(request, narrowArguments, out, err);
   } catch (const RunInterrupted&) {
     // The run is gone: its workers stopped, every line written is whole.
     err << "vhdx-inspect-json: interrupted" << std::endl;
-    return kInterrupted;
+    return common::kInterrupted;
   }
 }
 

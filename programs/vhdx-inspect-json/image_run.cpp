@@ -1,21 +1,12 @@
 #include "vhdx-inspect-json/image_run.h"
 
-#include "inspect/inspect_opened.h"
-#include "vhdx-inspect-json/json_report.h"
-#include "common/narrow_arguments.h"
 #include "common/run_control.h"
+#include "vhdx-inspect-json/json_report.h"
 
 namespace json_app {
 
 void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out) {
   out << json_report::JsonLine(inspection) << std::endl;
-}
-
-vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name) {
-  if (name.exact) return inspector.Inspect(name.path);
-  return inspect::InspectGuarded(name.path, [&] {
-    return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
-  });
 }
 
 void ThrowIfInterrupted() {

@@ -1,26 +1,24 @@
-// What happens to each image a scan finds: inspected, then its JSON line
-// written and flushed before the next image is inspected.
+// What happens to each image a scan or a list names: inspected, then its
+// JSON line written and flushed before the next image is inspected.
 //
-// The folder scan only hands paths to an ImageRun, in the order it meets
-// them; a bounded parallel run (inspecting several images at once and
-// writing their lines in the scan's order) is another ImageRun.
+// The folder walk and the lists of files only hand paths to an ImageRun, in
+// the order they meet them; a bounded parallel run (inspecting several images
+// at once and writing their lines in that order) is another ImageRun.
 #pragma once
 
 #include <ostream>
 #include <string>
 
+#include "common/named_path.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace json_app {
 
-// An image as the scan names it. A name without an exact narrow form (on
-// Windows, platform/narrow_arguments.h) is never opened: it is reported as
-// an open that failed with platform::kInexactNameStatus, under the form
-// shown with "?".
-struct ImageName {
-  std::string path;
-  bool exact = true;
-};
+// An image as the scan or the command line names it. A name without an exact
+// narrow form (on Windows) is never opened: it is reported as an open that
+// failed, under the form shown with "?" (common/named_path.h).
+using ImageName = common::NamedPath;
+using common::InspectNamed;
 
 // Raised by ImageRun::Image once the user interrupted the run (Ctrl+C): no
 // further image is taken, and no line is cut short.
@@ -28,9 +26,6 @@ struct RunInterrupted {};
 
 // Throws RunInterrupted when the user interrupted the run.
 void ThrowIfInterrupted();
-
-// Inspects the image named, or refuses a name that is not exact.
-vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const ImageName& name);
 
 class ImageRun {
  public:

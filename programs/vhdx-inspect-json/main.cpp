@@ -3,13 +3,10 @@
 // the run with one line on standard error and exit status 2.
 #include <iostream>
 
-#include "common/report_on_standard_output.h"
-#include "vhdx-inspect-json/command_line.h"
-#include "common/exit_status.h"
 #include "common/narrow_arguments.h"
+#include "common/report_on_standard_output.h"
 #include "common/run_control.h"
-
-static_assert(json_app::kReportNotWritten == app::kReportNotWritten);
+#include "vhdx-inspect-json/command_line.h"
 
 int main(int argc, char* argv[]) {
   // Ctrl+C ends the run between two lines, never inside one.

@@ -3,8 +3,11 @@
 #include <boost/program_options.hpp>
 #include <string>
 
+#include "common/exit_status.h"
+#include "common/named_path.h"
+
+#include "vhdx-inspect/directory_mode.h"
 #include "vhdx-inspect/inspect_plugin_vhdx.h"
-#include "vhdx-inspect/scan_vhdx_directory.h"
 
 namespace app {
 
@@ -27,11 +30,11 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
     po::notify(values);
     if (argc < 2) {
       out << description << std::endl;
-      return 1;
+      return common::kCommandLineError;
     }
     if (help) {
       out << description << std::endl;
-      return 0;
+      return common::kAllSound;
     }
   } catch (const po::error& e) {
     out << e.what() << std::endl << description;
@@ -40,24 +43,16 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
   // A name that is not the one given is refused with the line its open or
   // listing fails with when Windows cannot represent it.
   if (!directoryPath.empty()) {
-    if (const auto shown = narrowArguments.ShownIfInexact(directoryPath)) {
-      ReportMissingDirectory(*shown, out);
-    } else {
-      ScanVhdxDirectory(directoryPath, out);
-    }
+    ScanVhdxDirectory(common::NamedByArgument(narrowArguments, directoryPath), out);
   } else if (!imagePath.empty()) {
     // The text program reads whole regions: one 1 MiB and one 2 MiB read per image.
     vhdx_inspect::Inspector inspector(vhdx_inspect::ReadPolicy::kWholeRegions);
-    if (const auto shown = narrowArguments.ShownIfInexact(imagePath)) {
-      InspectPluginVhdx(inspector, *shown, platform::OpenResult{nullptr, platform::kInexactNameStatus}, out);
-    } else {
-      InspectPluginVhdx(inspector, imagePath, out);
-    }
+    InspectPluginVhdx(inspector, common::NamedByArgument(narrowArguments, imagePath), out);
   } else {
     out << "Please specify a VHDX path or file" << std::endl;
-    return 1;
+    return common::kCommandLineError;
   }
-  return 0;
+  return common::kAllSound;
 }
 
 }  // namespace app

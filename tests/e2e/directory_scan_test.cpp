@@ -1,5 +1,7 @@
-// Directory mode: which entries of a folder are inspected, in the order the
-// file system lists them, and what a folder that cannot be scanned gives.
+// Directory mode as only the text program has it: the paths it prints for a
+// folder given with a trailing separator, and entries that are not regular
+// files. Which entries a folder walk takes, and what it says of what it
+// cannot walk, are checked for both programs in both_programs/.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,11 +15,9 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <thread>
 
 #include "expected_text.h"
@@ -31,13 +31,9 @@ namespace {
 using namespace testsupport;
 namespace fs = std::filesystem;
 
-std::string SystemMessage(int error) { return std::system_category().message(error); }
-
 std::string OpenFailure(int status, const std::string& path) {
   return Corrupt("CreateFile failed with status " + std::to_string(status) + " for file: " + path);
 }
-
-void Touch(const fs::path& path, const std::string& text = "") { std::ofstream(path) << text; }
 
 // The tool's output for the entries of `directory` in listing order, each
 // entry's text given by name; names without text print nothing.
@@ -48,25 +44,6 @@ std::string InListingOrder(const fs::path& directory, const std::map<std::string
     if (found != textOf.end()) out += found->second;
   }
   return out;
-}
-
-TEST(DirectoryScan, InspectsOnlyEntriesWithTheExactExtension) {
-  ScratchDirectory scratch;
-  const PluginImage image = PluginImage::Build(WithoutTrailer());
-  const fs::path dir = scratch.path();
-  image.WriteTo((dir / "image.vhdx").string());
-  for (const char* name : {"upper.VHDX", "mixed.Vhdx", "backup.vhdx.bak", "image.vhd", "vhdx", "image.vhdx~"}) {
-    image.WriteTo((dir / name).string());
-  }
-  fs::create_directory(dir / "x.vhdx");
-  image.WriteTo((dir / "x.vhdx" / "inside.vhdx").string());
-  fs::create_directory(dir / "sub");
-  image.WriteTo((dir / "sub" / "nested.vhdx").string());
-
-  const ToolRun run = RunTool({"-p", dir.string()});
-  EXPECT_EQ(run.out, ContainerReport(ReportOf(image, ScannedPath(dir.string(), "image.vhdx"))));
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
 }
 
 // The folder as given, with or without a trailing separator, starts the path
@@ -83,58 +60,6 @@ TEST(DirectoryScan, FolderGivenWithATrailingSeparator) {
     EXPECT_EQ(run.out, ContainerReport(ReportOf(image, ScannedPath(folder, "image.vhdx")))) << folder;
     EXPECT_EQ(run.status, 0) << folder;
   }
-}
-
-TEST(DirectoryScan, CorruptFirstImageDoesNotStopTheScan) {
-  ScratchDirectory scratch;
-  PluginImage corrupt = PluginImage::Build(WithoutTrailer());
-  corrupt.PutInFileIdentifier(file_identifier_field::kSignature, "vhdxfil_");
-  const PluginImage valid = PluginImage::Build(WithoutTrailer());
-  const auto paths = WriteInListingOrder(scratch.path(), {&corrupt, &valid});
-
-  const ToolRun run = RunTool({"-p", scratch.path().string()});
-  EXPECT_EQ(run.out, Corrupt("Not a VHDX signature.") + ContainerReport(ReportOf(valid, paths[1])));
-  EXPECT_EQ(run.status, 0);
-}
-
-TEST(DirectoryScan, PathsThatAreNotAFolder) {
-  ScratchDirectory scratch;
-  const std::string image = scratch / "image.vhdx";
-  PluginImage::Build(WithoutTrailer()).WriteTo(image);
-  const std::string notes = scratch / "notes.txt";
-  Touch(notes, "not a folder");
-  const std::string missing = scratch / "missing";
-  const std::string missingInside = scratch / "missing/deeper";
-  const std::string throughAFile = scratch / "notes.txt/deeper";
-  struct Case {
-    std::string path;
-    std::string out;
-  };
-  const Case cases[] = {
-      {missing, "VHDX directory " + missing + " does not exist.\n"},
-      {missingInside, "VHDX directory " + missingInside + " does not exist.\n"},
-      {throughAFile, "VHDX directory " + throughAFile + " does not exist.\n"},
-      {image, image + " is not a directory.\n"},
-      {notes, notes + " is not a directory.\n"},
-  };
-  for (const Case& c : cases) {
-    const ToolRun run = RunTool({"-p", c.path});
-    EXPECT_EQ(run.out, c.out) << c.path;
-    EXPECT_EQ(run.status, 0) << c.path;
-  }
-}
-
-TEST(DirectoryScan, FolderWithoutImagesPrintsNothing) {
-  ScratchDirectory scratch;
-  const ToolRun empty = RunTool({"-p", scratch.path().string()});
-  EXPECT_EQ(empty.out, "");
-  EXPECT_EQ(empty.status, 0);
-
-  Touch(scratch.path() / "readme.txt", "hello");
-  fs::create_directory(scratch.path() / "images.vhdx");
-  const ToolRun others = RunTool({"-p", scratch.path().string()});
-  EXPECT_EQ(others.out, "");
-  EXPECT_EQ(others.status, 0);
 }
 
 // Opens the write end of a FIFO over and over once `patience` has passed, so
@@ -218,74 +143,6 @@ TEST(DirectoryScan, SocketNamedLikeAnImage) {
   const ToolRun run = RunTool({"-p", scratch.path().string()});
   ::close(fd);
   EXPECT_EQ(run.out, OpenFailure(6, path));
-  EXPECT_EQ(run.status, 0);
-}
-
-// An entry whose status cannot be read is reported when it is named like an
-// image, skipped silently otherwise, and the scan goes on.
-TEST(DirectoryScan, LinkLoopIsReportedAndTheScanGoesOn) {
-  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPosixFileTypes;
-  ScratchDirectory scratch;
-  const fs::path dir = scratch.path();
-  fs::create_symlink("loop.vhdx", dir / "loop.vhdx");
-  fs::create_symlink("loop.txt", dir / "loop.txt");
-  const PluginImage image = PluginImage::Build(WithoutTrailer());
-  image.WriteTo((dir / "image.vhdx").string());
-
-  const std::string loop = (dir / "loop.vhdx").string();
-  const std::string expected =
-      InListingOrder(dir, {{"loop.vhdx", loop + " cannot be examined: " + SystemMessage(ELOOP) + "\n"},
-                           {"image.vhdx", ContainerReport(ReportOf(image, (dir / "image.vhdx").string()))}});
-  const ToolRun run = RunTool({"-p", dir.string()});
-  EXPECT_EQ(run.out, expected);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-
-  // The folder path itself a link loop.
-  const ToolRun folder = RunTool({"-p", loop});
-  EXPECT_EQ(folder.out, "VHDX directory " + loop + " cannot be listed: " + SystemMessage(ELOOP) + "\n");
-  EXPECT_EQ(folder.status, 0);
-}
-
-TEST(DirectoryScan, FolderThatCannotBeListed) {
-  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPermissionBits;
-  ScratchDirectory scratch;
-  const fs::path dir = scratch.path() / "closed";
-  fs::create_directory(dir);
-  fs::create_directory(dir / "inner");
-  PluginImage::Build(WithoutTrailer()).WriteTo((dir / "image.vhdx").string());
-  fs::permissions(dir, fs::perms::none);
-
-  const ToolRun run = RunToolAsOrdinaryUser(scratch, {"-p", dir.string()});
-  EXPECT_EQ(run.out, "VHDX directory " + dir.string() + " cannot be listed: " + SystemMessage(EACCES) + "\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-
-  // Inside a folder that cannot be searched even the folder's status fails.
-  const fs::path inner = dir / "inner";
-  const ToolRun below = RunToolAsOrdinaryUser(scratch, {"-p", inner.string()});
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(below.out, "VHDX directory " + inner.string() + " cannot be listed: " + SystemMessage(EACCES) + "\n");
-  EXPECT_EQ(below.status, 0);
-}
-
-// A folder that may be listed but not searched: every entry's status fails.
-TEST(DirectoryScan, FolderWhoseEntriesCannotBeExamined) {
-  if (WindowsProgramUnderTest()) GTEST_SKIP() << kPermissionBits;
-  ScratchDirectory scratch;
-  const fs::path dir = scratch.path() / "listed-only";
-  fs::create_directory(dir);
-  PluginImage::Build(WithoutTrailer()).WriteTo((dir / "a.vhdx").string());
-  PluginImage::Build(WithoutTrailer()).WriteTo((dir / "b.vhdx").string());
-  Touch(dir / "c.txt");
-  fs::permissions(dir, fs::perms::owner_read);
-
-  const std::string why = " cannot be examined: " + SystemMessage(EACCES) + "\n";
-  const std::string expected =
-      InListingOrder(dir, {{"a.vhdx", (dir / "a.vhdx").string() + why}, {"b.vhdx", (dir / "b.vhdx").string() + why}});
-  const ToolRun run = RunToolAsOrdinaryUser(scratch, {"-p", dir.string()});
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.status, 0);
 }
 

@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "hostile_corpus.h"
+#include "e2e/diagnostic_line.h"
 #include "e2e/run_tool.h"
+#include "hostile_corpus.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "vhdx_inspect/inspect.h"
@@ -19,26 +20,16 @@
 namespace hostile {
 namespace {
 
-constexpr char kException[] = "Exception occurred: plugin VHDX is corrupt";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 void ExpectAgreement(const std::string& path) {
   SCOPED_TRACE(path);
   const e2e::ToolRun run = e2e::RunTool({"-f", path});
   vhdx_inspect::Inspector inspector;
   const vhdx_inspect::Inspection result = inspector.Inspect(path);
-  const std::vector<std::string> lines = Lines(run.out);
-  const bool corrupt = !lines.empty() && lines.back() == kException;
-  ASSERT_EQ(corrupt, result.failure.has_value()) << run.out;
-  if (!corrupt) return;
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], result.failure->message);
+  const std::optional<std::string> line = e2e::DiagnosticLine(run.out);
+  ASSERT_EQ(line.has_value(), result.failure.has_value()) << run.out;
+  if (!line) return;
+  ASSERT_GE(e2e::LinesOf(run.out).size(), 2u) << run.out;
+  EXPECT_EQ(*line, result.failure->message);
   EXPECT_EQ(result.failure->message.empty(), result.failure->check == vhdx_inspect::Check::kMetadataRegionRead);
 }
 

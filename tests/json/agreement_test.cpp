@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "json_corpus.h"
-#include "json_run.h"
+#include "e2e/diagnostic_line.h"
 #include "e2e/platform_expectations.h"
 #include "e2e/run_tool.h"
 #include "hostile/hostile_corpus.h"
+#include "json_corpus.h"
+#include "json_run.h"
 #include "support/scratch_directory.h"
 
 namespace json_test {
@@ -28,20 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using testsupport::ScratchDirectory;
-
-constexpr char kException[] = "Exception occurred: plugin VHDX is corrupt";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from < text.size()) {
-    std::size_t end = text.find('\n', from);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(from, end - from));
-    from = end + 1;
-  }
-  return lines;
-}
 
 // A finding as the text report prints it: its line, and the two values on
 // the lines below it when it prints them.
@@ -63,10 +50,8 @@ std::uint64_t HexValue(const std::string& line, const std::string& label) {
 
 TextReport ReadTextReport(const std::string& out) {
   TextReport report;
-  const std::vector<std::string> lines = Lines(out);
-  if (!lines.empty() && lines.back() == kException) {
-    report.diagnostic = lines.size() >= 2 ? lines[lines.size() - 2] : "";
-  }
+  report.diagnostic = e2e::DiagnosticLine(out);
+  const std::vector<std::string> lines = e2e::LinesOf(out);
   bool verifying = false;
   for (const std::string& line : lines) {
     if (line == "Verifying the EFI header") verifying = true;
@@ -99,6 +84,7 @@ json ExpectAgreement(const std::string& path) {
   const e2e::ToolRun text = e2e::RunTool({"-f", path});
   const testsupport::ProgramRun run = RunJson({"-f", path});
   const json object = OnlyObject(run);
+  EXPECT_TRUE(object.contains("verdict")) << run.out << run.err;
   if (!object.contains("verdict")) return object;
   const TextReport report = ReadTextReport(text.out);
 

@@ -7,12 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "json_run.h"
 #include "e2e/platform_expectations.h"
+#include "json_run.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "support/unprivileged.h"
@@ -29,6 +30,12 @@ using testsupport::ScratchDirectory;
 
 bool EndsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// Whether the JSON program's walk takes `name`: ".vhdx" in any case.
+bool NamedLikeAnImage(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return EndsWith(name, ".vhdx");
 }
 
 void WriteSound(const fs::path& path) { PluginImage::Build(ImageDescription{}).WriteTo(path.string()); }
@@ -54,15 +61,16 @@ void ExpectedPaths(const fs::path& folder, const std::string& given, bool recurs
     const std::string named = e2e::ScannedPath(given, name);
     if (fs::is_directory(fs::symlink_status(entry))) {
       if (recursive) ExpectedPaths(entry, named, true, paths);
-    } else if (!fs::is_directory(entry) && EndsWith(name, ".vhdx")) {
+    } else if (!fs::is_directory(entry) && NamedLikeAnImage(name)) {
       paths.push_back(named);
     }
   }
 }
 
-// A tree with images and entries that are not: a.vhdx and c.vhdx sound,
-// b.vhdx damaged, names that only look like images, and a folder below with
-// two more images, one more folder level down, and an image-named folder.
+// A tree with images and entries that are not: a.vhdx, c.vhdx and
+// upper.VHDX sound, b.vhdx damaged, names that only look like images, and a
+// folder below with two more images, one more folder level down, and an
+// image-named folder.
 fs::path WriteTree(const ScratchDirectory& scratch) {
   const fs::path root = scratch.path() / "tree";
   fs::create_directories(root / "below" / "deeper");
@@ -87,7 +95,7 @@ TEST(JsonFolderScan, OneLinePerImageInListingOrder) {
     const ProgramRun run = RunJson(arguments);
     std::vector<std::string> expected;
     ExpectedPaths(root, root.string(), recursive, expected);
-    ASSERT_EQ(expected.size(), recursive ? 5u : 3u);
+    ASSERT_EQ(expected.size(), recursive ? 6u : 4u);
     const std::vector<json> objects = JsonLines(run.out);
     EXPECT_EQ(PathsOf(objects), expected);
     for (const json& object : objects) {
@@ -118,30 +126,6 @@ TEST(JsonFolderScan, AllSoundAndEmptyFoldersEndWithStatusZero) {
     EXPECT_EQ(run.status, kAllSound) << c.arguments[1] << run.err;
     EXPECT_EQ(JsonLines(run.out).size(), c.lines) << c.arguments[1];
     EXPECT_EQ(run.err, "");
-  }
-}
-
-TEST(JsonFolderScan, AFolderThatCannotBeScannedGetsOneLineOnStandardError) {
-  ScratchDirectory scratch;
-  WriteSound(scratch.path() / "image.vhdx");
-  struct Case {
-    std::string folder;
-    std::string line;  // on standard error
-  };
-  const Case cases[] = {
-      {scratch / "missing", "vhdx-inspect-json: VHDX directory " + (scratch / "missing") + " does not exist.\n"},
-      {scratch / "image.vhdx",
-       "vhdx-inspect-json: " + e2e::InProgramCodePage(scratch / "image.vhdx") + " is not a directory.\n"},
-  };
-  for (const Case& c : cases) {
-    for (const char* recursive : {"", "-r"}) {
-      std::vector<std::string> arguments = {"-p", c.folder};
-      if (*recursive) arguments.push_back(recursive);
-      const ProgramRun run = RunJson(arguments);
-      EXPECT_EQ(run.status, kFolderNotScanned) << c.folder;
-      EXPECT_EQ(run.out, "");
-      EXPECT_EQ(run.err, c.line);
-    }
   }
 }
 
@@ -205,26 +189,6 @@ TEST(JsonFolderScan, FileNamesComeOutAsUtf8) {
       << object;
 }
 
-// Standard outputs that refuse the report: status 2 and one line on
-// standard error naming the system's cause, as with the text program.
-TEST(JsonOutput, AnUnwritableOutputEndsTheRunWithStatusTwo) {
-  ScratchDirectory scratch;
-  fs::create_directories(scratch.path() / "images");
-  for (const char* name : {"a.vhdx", "b.vhdx"}) WriteSound(scratch.path() / "images" / name);
-  for (const auto output : {testsupport::StandardOutput::kFull, testsupport::StandardOutput::kClosed}) {
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{"-f", scratch / "images/a.vhdx"}, {"-p", scratch / "images"}, {"-h"}}) {
-      testsupport::RunLimits limits;
-      limits.output = output;
-      const ProgramRun run = RunJson(arguments, limits);
-      EXPECT_EQ(run.status, kReportNotWritten) << arguments[0];
-      EXPECT_EQ(run.err, "vhdx-inspect-json: cannot write the report to standard output: " +
-                             e2e::UnwritableOutputCause(output) + "\n")
-          << arguments[0];
-    }
-  }
-}
-
 // -j N inspects up to N images at once and writes exactly what one at a time
 // writes: the same lines, in listing order, and the same status.
 TEST(JsonParallelScan, EveryNumberOfJobsWritesTheSameLines) {
@@ -249,9 +213,9 @@ TEST(JsonParallelScan, EveryNumberOfJobsWritesTheSameLines) {
     one.insert(one.end(), {"-j", "1"});
     const ProgramRun sequential = RunJson(one);
     EXPECT_EQ(sequential.status, kImageNotSound);
-    // a, b, c and six more at the top (and two more on Linux); d, e and six
-    // more below.
-    const std::size_t top = WindowsJsonProgramUnderTest() ? 9 : 11;
+    // a, b, c, upper.VHDX and six more at the top (and two more on Linux);
+    // d, e and six more below.
+    const std::size_t top = WindowsJsonProgramUnderTest() ? 10 : 12;
     EXPECT_EQ(JsonLines(sequential.out).size(), *recursive ? top + 8 : top);
     for (const char* jobs : {"2", "3", "8", ""}) {
       std::vector<std::string> parallel = arguments;
@@ -291,6 +255,12 @@ TEST(JsonCommandLine, ErrorsEndWithStatusOneAndHelpWithZero) {
       {"-f", scratch / "a.vhdx", "-r"},
       {"-f", scratch / "a.vhdx", "-p", scratch.path().string()},
       {"-p", scratch.path().string(), "extra"},
+      {"--files-from"},
+      {"--files0-from"},
+      {"-p", scratch.path().string(), "--files-from", "-"},
+      {"-p", scratch.path().string(), "--files0-from", "-"},
+      {"-p", scratch.path().string(), "-p", scratch.path().string()},
+      {"--files-from", "-", "-r"},
       {"-p", scratch.path().string(), "-j", "0"},
       {"-p", scratch.path().string(), "-j", "-1"},
       {"-p", scratch.path().string(), "-j", "two"},
@@ -304,7 +274,9 @@ TEST(JsonCommandLine, ErrorsEndWithStatusOneAndHelpWithZero) {
   }
   const ProgramRun help = RunJson({"-h"});
   EXPECT_EQ(help.status, kAllSound);
-  for (const char* option : {"-f", "-p", "-r", "-h"}) EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  for (const char* option : {"-f", "-p", "-r", "-j", "-h", "--files-from", "--files0-from"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
 }
 
 }  // namespace

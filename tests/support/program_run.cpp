@@ -49,8 +49,8 @@ bool RedirectOutput(StandardOutput output) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(kExecFailedStatus);
-  const int devNull = ::open("/dev/null", O_RDONLY);
-  if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  const int input = ::open(limits.input.empty() ? "/dev/null" : limits.input.c_str(), O_RDONLY);
+  if (input < 0 || ::dup2(input, STDIN_FILENO) < 0) ::_exit(kExecFailedStatus);
   // Last, so that no descriptor opened here takes the place of a closed one.
   if (!RedirectOutput(limits.output)) ::_exit(kExecFailedStatus);
   if (limits.as) {

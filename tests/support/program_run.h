@@ -27,6 +27,7 @@ struct RunLimits {
   std::optional<Account> as;          // become this account before exec; the
                                       // program need not be reachable by it
   StandardOutput output = StandardOutput::kCaptured;
+  std::string input;  // the file standard input reads; /dev/null when empty
 };
 
 struct ProgramRun {
@@ -41,7 +42,7 @@ struct ProgramRun {
 };
 
 // Runs `argv` (argv[0] is the program's path, no shell) with `limits`.
-// Standard input is /dev/null.
+// Standard input is limits.input, or /dev/null.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits = {});
 
 // Where `name` is installed: the first executable file of that name on PATH,

@@ -1,7 +1,8 @@
-// A report that cannot be written: when standard output refuses a write, the
-// run stops, one line on standard error names the system's cause, and the
-// exit status says so. A pipe whose reader has gone ends the run by SIGPIPE,
-// as it does for other command-line tools (on POSIX systems).
+// A report that cannot be written, for both programs: when standard output
+// refuses a write, the run stops, one line on standard error names the
+// system's cause, and the exit status is 2. A pipe whose reader has gone ends
+// the run by SIGPIPE, as it does for other command-line tools (on POSIX
+// systems).
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -9,23 +10,30 @@
 
 #include <csignal>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform_expectations.h"
-#include "run_tool.h"
+#include "both_programs.h"
+#include "e2e/platform_expectations.h"
 #include "support/plugin_image.h"
+#include "support/scratch_directory.h"
 
-namespace e2e {
+namespace both_programs {
 namespace {
 
 using testsupport::ImageDescription;
 using testsupport::PluginImage;
+using testsupport::ProgramRun;
+using testsupport::ScratchDirectory;
 using testsupport::StandardOutput;
 
 // The exit status of a run whose report could not be written.
 constexpr int kReportNotWrittenStatus = 2;
-constexpr char kLineBeforeCause[] = "vhdx-inspect: cannot write the report to standard output: ";
+
+std::string LineBeforeCause(const Program& program) {
+  return std::string(program.name) + ": cannot write the report to standard output: ";
+}
 
 testsupport::RunLimits WithOutput(StandardOutput output) {
   testsupport::RunLimits limits;
@@ -34,7 +42,7 @@ testsupport::RunLimits WithOutput(StandardOutput output) {
 }
 
 // Standard outputs that cannot be written; the system names the cause
-// (UnwritableOutputCause).
+// (e2e::UnwritableOutputCause).
 struct Unwritable {
   const char* what;
   StandardOutput output;
@@ -44,8 +52,10 @@ const Unwritable kUnwritableOutputs[] = {
     {"closed", StandardOutput::kClosed},
 };
 
-// Every kind of output the tool writes: a report, a failed open, a folder
-// scan, the help text and the line of a command line without a path.
+// Every kind of output the programs write: a report, a failed open, a folder
+// walk, the help text and, for the text program, the line of a command line
+// without a path (vhdx-inspect-json reports the empty name as an image it
+// cannot open).
 struct Invocation {
   const char* what;
   std::vector<std::string> (*arguments)(const ScratchDirectory& scratch);
@@ -64,7 +74,7 @@ const Invocation kInvocations[] = {
        return std::vector<std::string>{"-p", s / "images"};
      }},
     {"help", [](const ScratchDirectory&) { return std::vector<std::string>{"-h"}; }},
-    {"no path",
+    {"an empty path",
      [](const ScratchDirectory&) {
        return std::vector<std::string>{"-f", ""};
      }},
@@ -85,13 +95,15 @@ std::vector<std::string> WriteImages(const ScratchDirectory& scratch) {
 TEST(UnwritableOutput, TheRunStopsWithOneLineNamingTheCause) {
   ScratchDirectory scratch;
   WriteImages(scratch);
-  for (const Unwritable& output : kUnwritableOutputs) {
-    for (const Invocation& run : kInvocations) {
-      const ToolRun result = RunTool(run.arguments(scratch), WithOutput(output.output));
-      const std::string context = std::string(run.what) + ", standard output " + output.what;
-      EXPECT_EQ(result.err, kLineBeforeCause + UnwritableOutputCause(output.output) + "\n") << context;
-      EXPECT_EQ(result.status, kReportNotWrittenStatus) << context;
-      EXPECT_EQ(result.signal, 0) << context;
+  for (const Program& program : BothPrograms()) {
+    for (const Unwritable& output : kUnwritableOutputs) {
+      for (const Invocation& run : kInvocations) {
+        const ProgramRun result = program.Run(run.arguments(scratch), WithOutput(output.output));
+        const std::string context = std::string(program.name) + ", " + run.what + ", standard output " + output.what;
+        EXPECT_EQ(result.err, LineBeforeCause(program) + e2e::UnwritableOutputCause(output.output) + "\n") << context;
+        EXPECT_EQ(result.status, kReportNotWrittenStatus) << context;
+        EXPECT_EQ(result.signal, 0) << context;
+      }
     }
   }
 }
@@ -109,40 +121,49 @@ bool ReadSinceAged(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && info.st_atim.tv_sec > std::time(nullptr) - 24 * 3600;
 }
 
-// In a folder scan the first write that fails ends the scan: the image whose
-// report could not be written is the last one read.
-TEST(UnwritableOutput, AFolderScanReadsNoFurtherImage) {
+// In a folder walk the first write that fails ends the walk: the image whose
+// report could not be written is the last one read. (vhdx-inspect-json with
+// one job: with more, the images already handed to workers are read too.)
+TEST(UnwritableOutput, AFolderWalkReadsNoFurtherImage) {
   ScratchDirectory scratch;
   const std::vector<std::string> images = WriteImages(scratch);
 
   for (const std::string& image : images) AgeAccessTime(image);
-  ASSERT_EQ(RunTool({"-f", images[0]}).status, 0);
+  ASSERT_EQ(BothPrograms().front().Run({"-f", images[0]}).status, 0);
   if (!ReadSinceAged(images[0])) GTEST_SKIP() << "this file system does not record access times";
 
-  for (const std::string& image : images) AgeAccessTime(image);
-  const ToolRun result = RunTool({"-p", scratch / "images"}, WithOutput(StandardOutput::kFull));
-  ASSERT_EQ(result.status, kReportNotWrittenStatus) << result.err;
-  int read = 0;
-  for (const std::string& image : images) read += ReadSinceAged(image) ? 1 : 0;
-  EXPECT_EQ(read, 1);
+  for (const Program& program : BothPrograms()) {
+    SCOPED_TRACE(program.name);
+    for (const std::string& image : images) AgeAccessTime(image);
+    std::vector<std::string> arguments = {"-p", scratch / "images"};
+    if (program.json) arguments.insert(arguments.end(), {"-j", "1"});
+    const ProgramRun result = program.Run(arguments, WithOutput(StandardOutput::kFull));
+    ASSERT_EQ(result.status, kReportNotWrittenStatus) << result.err;
+    int read = 0;
+    for (const std::string& image : images) read += ReadSinceAged(image) ? 1 : 0;
+    EXPECT_EQ(read, 1);
+  }
 }
 
-// `vhdx-inspect -p folder | head -n 3`: the reader goes away, and the tool
+// `vhdx-inspect -p folder | head -n 3`: the reader goes away, and the program
 // ends by SIGPIPE without a word. Windows has no SIGPIPE: there the write
 // fails, and the run ends as for any other write that fails.
 TEST(UnwritableOutput, APipeWhoseReaderHasGoneEndsTheRun) {
   ScratchDirectory scratch;
   WriteImages(scratch);
-  const ToolRun result = RunTool({"-p", scratch / "images"}, WithOutput(StandardOutput::kClosedPipe));
-  if (ClosedPipeEndsBySigpipe()) {
-    EXPECT_EQ(result.signal, SIGPIPE);
-    EXPECT_EQ(result.err, "");
-  } else {
-    EXPECT_EQ(result.err, kLineBeforeCause + UnwritableOutputCause(StandardOutput::kClosedPipe) + "\n");
-    EXPECT_EQ(result.status, kReportNotWrittenStatus);
-    EXPECT_EQ(result.signal, 0);
+  for (const Program& program : BothPrograms()) {
+    SCOPED_TRACE(program.name);
+    const ProgramRun result = program.Run({"-p", scratch / "images"}, WithOutput(StandardOutput::kClosedPipe));
+    if (e2e::ClosedPipeEndsBySigpipe()) {
+      EXPECT_EQ(result.signal, SIGPIPE);
+      EXPECT_EQ(result.err, "");
+    } else {
+      EXPECT_EQ(result.err, LineBeforeCause(program) + e2e::UnwritableOutputCause(StandardOutput::kClosedPipe) + "\n");
+      EXPECT_EQ(result.status, kReportNotWrittenStatus);
+      EXPECT_EQ(result.signal, 0);
+    }
   }
 }
 
 }  // namespace
-}  // namespace e2e
+}  // namespace both_programs

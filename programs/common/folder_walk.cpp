@@ -1,0 +1,90 @@
+#include "common/folder_walk.h"
+
+#include <boost/filesystem.hpp>
+
+namespace common {
+namespace {
+
+namespace fs = boost::filesystem;
+using boost::system::error_code;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+class Walk {
+ public:
+  Walk(const WalkRule& rule, WalkSink& sink) : rule_(rule), sink_(sink) {}
+
+  // Lists a folder that was found to be one; `shown` is how it is named.
+  void Listing(const fs::path& folder, const std::string& shown) {
+    error_code error;
+    fs::directory_iterator it(folder, error);
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+      sink_.BeforeEntry();
+      Entry(it->path());
+    }
+    if (error) sink_.FolderNotListed(shown, error.message());
+  }
+
+ private:
+  bool IsImage(const fs::path& entry) const { return HasImageExtension(entry.extension().string(), rule_.extension); }
+
+  void Entry(const fs::path& entry) {
+    error_code error;
+    if (rule_.recursive) {
+      // The entry itself, not what a link names: links to folders stay unfollowed.
+      const fs::file_status own = fs::symlink_status(entry, error);
+      if (!error && fs::is_directory(own)) {
+        Listing(entry, entry.string());
+        return;
+      }
+    }
+    const fs::file_status status = fs::status(entry, error);
+    if (error && status.type() != fs::file_not_found) {
+      // Only an image's entry is worth a word; any other is skipped silently.
+      if (IsImage(entry)) sink_.EntryNotExamined(entry.string(), error.message());
+      return;
+    }
+    if (fs::is_directory(status) || !IsImage(entry)) return;
+    sink_.Image(NamedByListing(entry.native(), entry.string()));
+  }
+
+  const WalkRule rule_;
+  WalkSink& sink_;
+};
+
+}  // namespace
+
+bool HasImageExtension(const std::string& extension, ImageExtension rule) {
+  static constexpr char kImage[] = ".vhdx";
+  if (rule == ImageExtension::kExact) return extension == kImage;
+  if (extension.size() != sizeof kImage - 1) return false;
+  for (std::size_t i = 0; i < extension.size(); ++i) {
+    if (AsciiLower(extension[i]) != kImage[i]) return false;
+  }
+  return true;
+}
+
+void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
+  if (!folder.exact) {
+    sink.FolderMissing(folder.path);
+    return;
+  }
+  const fs::path directory(folder.path);
+  error_code error;
+  const fs::file_status status = fs::status(directory, error);
+  if (status.type() == fs::file_not_found) {
+    sink.FolderMissing(folder.path);
+    return;
+  }
+  if (error) {
+    sink.FolderNotListed(folder.path, error.message());
+    return;
+  }
+  if (!fs::is_directory(status)) {
+    sink.NotAFolder(folder.path);
+    return;
+  }
+  Walk(rule, sink).Listing(directory, folder.path);
+}
+
+}  // namespace common

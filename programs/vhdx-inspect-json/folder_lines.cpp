@@ -1,0 +1,56 @@
+#include "vhdx-inspect-json/folder_lines.h"
+
+#include <string>
+
+#include "common/folder_walk.h"
+
+namespace json_app {
+namespace {
+
+constexpr char kProgram[] = "vhdx-inspect-json: ";
+
+class JsonFolderSink final : public common::WalkSink {
+ public:
+  JsonFolderSink(ImageRun& run, std::ostream& err) : run_(run), err_(err) {}
+
+  bool complete() const { return complete_; }
+
+  void BeforeEntry() override { ThrowIfInterrupted(); }
+
+  void Image(const common::NamedPath& image) override { run_.Image(image); }
+
+  void EntryNotExamined(const std::string& entry, const std::string& cause) override {
+    Problem() << entry << " cannot be examined: " << cause << std::endl;
+  }
+
+  void FolderMissing(const std::string& folder) override {
+    Problem() << "VHDX directory " << folder << " does not exist." << std::endl;
+  }
+
+  void NotAFolder(const std::string& folder) override { Problem() << folder << " is not a directory." << std::endl; }
+
+  void FolderNotListed(const std::string& folder, const std::string& cause) override {
+    Problem() << "VHDX directory " << folder << " cannot be listed: " << cause << std::endl;
+  }
+
+ private:
+  // The start of a line on standard error; the scan is then incomplete.
+  std::ostream& Problem() {
+    complete_ = false;
+    return err_ << kProgram;
+  }
+
+  ImageRun& run_;
+  std::ostream& err_;
+  bool complete_ = true;
+};
+
+}  // namespace
+
+bool ScanFolder(const common::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err) {
+  JsonFolderSink sink(run, err);
+  common::WalkFolder(folder, common::WalkRule{common::ImageExtension::kAnyCase, recursive}, sink);
+  return sink.complete();
+}
+
+}  // namespace json_app

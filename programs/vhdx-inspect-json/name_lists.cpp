@@ -1,0 +1,107 @@
+#include "vhdx-inspect-json/name_lists.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace json_app {
+namespace {
+
+constexpr char kProgram[] = "vhdx-inspect-json: ";
+
+// Closes a list's file; standard input stays open for a later "-".
+struct CloseFile {
+  void operator()(std::FILE* file) const {
+    if (file != stdin) std::fclose(file);
+  }
+};
+
+// The list to read: standard input for "-" (in binary mode, so that the
+// system changes no line end), else the file opened.
+std::unique_ptr<std::FILE, CloseFile> OpenList(const std::string& list) {
+  if (list == "-") {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    return {stdin, CloseFile{}};
+  }
+  return std::unique_ptr<std::FILE, CloseFile>(std::fopen(list.c_str(), "rb"));
+}
+
+std::string SystemMessage(int error) { return std::generic_category().message(error); }
+
+void ReportUnreadable(const std::string& shown, const std::string& cause, std::ostream& err) {
+  err << kProgram << "cannot read the list " << shown << ": " << cause << std::endl;
+}
+
+}  // namespace
+
+void NameSplitter::Feed(std::string_view bytes) {
+  const char end = form_ == ListForm::kLines ? '\n' : '\0';
+  while (!bytes.empty()) {
+    const std::size_t at = bytes.find(end);
+    if (at == std::string_view::npos) {
+      name_.append(bytes);
+      return;
+    }
+    name_.append(bytes.substr(0, at));
+    TakeName();
+    bytes.remove_prefix(at + 1);
+  }
+}
+
+void NameSplitter::End() {
+  if (!name_.empty()) TakeName();
+}
+
+void NameSplitter::TakeName() {
+  if (form_ == ListForm::kLines && !name_.empty() && name_.back() == '\r') name_.pop_back();
+  take_(name_, ++number_);
+  name_.clear();
+}
+
+bool ReadNameList(const common::NamedPath& list, ListForm form,
+                  const std::function<void(const std::string& name)>& image, std::ostream& err) {
+  if (!list.exact) {
+    ReportUnreadable(list.path, SystemMessage(ENOENT), err);
+    return false;
+  }
+  errno = 0;
+  const std::unique_ptr<std::FILE, CloseFile> file = OpenList(list.path);
+  if (file == nullptr) {
+    ReportUnreadable(list.path, SystemMessage(errno == 0 ? ENOENT : errno), err);
+    return false;
+  }
+  bool whole = true;
+  NameSplitter splitter(form, [&](const std::string& name, std::size_t number) {
+    if (name.empty()) {
+      err << kProgram << list.path << ": name " << number << " is empty" << std::endl;
+      whole = false;
+      return;
+    }
+    image(name);
+  });
+  char buffer[8192];
+  for (;;) {
+    errno = 0;
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    splitter.Feed(std::string_view(buffer, got));
+    if (got == sizeof buffer) continue;
+    if (std::ferror(file.get())) {
+      ReportUnreadable(list.path, SystemMessage(errno == 0 ? EIO : errno), err);
+      return false;
+    }
+    break;
+  }
+  splitter.End();
+  return whole;
+}
+
+}  // namespace json_app
