@@ -12,7 +12,12 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 class Walk {
  public:
-  Walk(const WalkRule& rule, WalkSink& sink) : rule_(rule), sink_(sink) {}
+  Walk(const WalkRule& rule, NameForm form, WalkSink& sink) : rule_(rule), form_(form), sink_(sink) {}
+
+  // How the walk names an entry: as the folder's own form of names does.
+  std::string Named(const fs::path& entry) const {
+    return form_ == NameForm::kUnicode ? UnicodeNameOf(entry.native()) : entry.string();
+  }
 
   // Lists a folder that was found to be one; `shown` is how it is named.
   void Listing(const fs::path& folder, const std::string& shown) {
@@ -34,21 +39,22 @@ class Walk {
       // The entry itself, not what a link names: links to folders stay unfollowed.
       const fs::file_status own = fs::symlink_status(entry, error);
       if (!error && fs::is_directory(own)) {
-        Listing(entry, entry.string());
+        Listing(entry, Named(entry));
         return;
       }
     }
     const fs::file_status status = fs::status(entry, error);
     if (error && status.type() != fs::file_not_found) {
       // Only an image's entry is worth a word; any other is skipped silently.
-      if (IsImage(entry)) sink_.EntryNotExamined(entry.string(), error.message());
+      if (IsImage(entry)) sink_.EntryNotExamined(Named(entry), error.message());
       return;
     }
     if (fs::is_directory(status) || !IsImage(entry)) return;
-    sink_.Image(NamedByListing(entry.native(), entry.string()));
+    sink_.Image(NamedByListing(entry.native(), form_ == NameForm::kUnicode ? std::string() : entry.string(), form_));
   }
 
   const WalkRule rule_;
+  const NameForm form_;
   WalkSink& sink_;
 };
 
@@ -69,7 +75,8 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
     sink.FolderMissing(folder.path);
     return;
   }
-  const fs::path directory(folder.path);
+  const fs::path directory =
+      folder.form == NameForm::kUnicode ? fs::path(NativeOfUnicodeName(folder.path)) : fs::path(folder.path);
   error_code error;
   const fs::file_status status = fs::status(directory, error);
   if (status.type() == fs::file_not_found) {
@@ -84,7 +91,7 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
     sink.NotAFolder(folder.path);
     return;
   }
-  Walk(rule, sink).Listing(directory, folder.path);
+  Walk(rule, folder.form, sink).Listing(directory, folder.path);
 }
 
 }  // namespace common

@@ -45,7 +45,8 @@ class WalkSink {
 };
 
 // Walks `folder` (as given, not yet opened) in listing order, the file
-// system's own, and hands `sink` what it finds.
+// system's own, and hands `sink` what it finds, named in the folder's form
+// (name_form.h).
 void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink);
 
 // Whether a name's extension (from its last dot on, dot included) makes it

@@ -1,5 +1,6 @@
 #include "common/named_path.h"
 
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -7,19 +8,25 @@
 
 namespace common {
 
-NamedPath NamedByArgument(const platform::NarrowArguments& narrowArguments, const std::string& value) {
+NamedPath NamedByArgument(const platform::NarrowArguments& narrowArguments, const std::string& value, NameForm form) {
+  if (form == NameForm::kUnicode) return {value, true, form};
   if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(value)) return {*shown, false};
   return {value, true};
 }
 
-NamedPath NamedByListing(const platform::NativeName& native, const std::string& narrow) {
+NamedPath NamedByListing(const platform::NativeName& native, const std::string& narrow, NameForm form) {
+  if (form == NameForm::kUnicode) return {UnicodeNameOf(native), true, form};
   platform::NarrowName name = platform::NarrowFormOf(native);
   if (!name.exact) return {std::move(name.text), false};
   return {narrow, true};
 }
 
 vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const NamedPath& name) {
-  // By the narrow name, as the system's arguments and listings give it.
+  // A kUnicode name by its exact form in the system (on Windows its UTF-16
+  // name); a narrow one as the system's arguments and listings give it.
+  if (name.exact && name.form == NameForm::kUnicode) {
+    return inspector.Inspect(std::filesystem::path(NativeOfUnicodeName(name.path)));
+  }
   if (name.exact) return inspect::InspectNarrow(inspector, name.path);
   return inspect::InspectGuarded(name.path, [&] {
     return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/name_form.h"
 #include "common/narrow_arguments.h"
 #include "vhdx_inspect/inspect.h"
 
@@ -16,15 +17,19 @@ namespace common {
 struct NamedPath {
   std::string path;  // the name to open, or the form to show when not exact
   bool exact = true;
+  NameForm form = NameForm::kNarrow;  // how `path` names the file (name_form.h)
 };
 
-// The path an option's value names, as NarrowArguments tells it.
-NamedPath NamedByArgument(const platform::NarrowArguments& narrowArguments, const std::string& value);
+// The path an option's value names, as NarrowArguments tells it; a kUnicode
+// name is always exact.
+NamedPath NamedByArgument(const platform::NarrowArguments& narrowArguments, const std::string& value,
+                          NameForm form = NameForm::kNarrow);
 
 // The path a folder's listing delivers (`native` is the name in the system's
 // own form), checked here, not left to how the name is converted: a name
 // that has no exact narrow form is never opened by a look-alike.
-NamedPath NamedByListing(const platform::NativeName& native, const std::string& narrow);
+NamedPath NamedByListing(const platform::NativeName& native, const std::string& narrow,
+                         NameForm form = NameForm::kNarrow);
 
 // Inspects the image named, or refuses a name that is not exact.
 vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const NamedPath& name);

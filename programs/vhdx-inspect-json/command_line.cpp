@@ -72,12 +72,11 @@ struct Request {
 
 // Hands `run` the images that `sources` name; false when a list could not be
 // read whole.
-bool RunSources(const std::vector<ImageSource>& sources, const platform::NarrowArguments& narrowArguments,
-                ImageRun& run, std::ostream& err) {
+bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ostream& err) {
   bool whole = true;
   for (const ImageSource& source : sources) {
-    // A name that is not the one given is refused before anything is opened.
-    const common::NamedPath named = common::NamedByArgument(narrowArguments, source.value);
+    // Every name as given, opened by its exact form (name_form.h).
+    const common::NamedPath named{source.value, true, common::NameForm::kUnicode};
     if (source.form == ImageSource::Form::kImage) {
       run.Image(named);
       continue;
@@ -86,7 +85,7 @@ bool RunSources(const std::vector<ImageSource>& sources, const platform::NarrowA
     whole = ReadNameList(
                 named, form,
                 [&run](const std::string& name) {
-                  run.Image(ImageName{name, true});
+                  run.Image(ImageName{name, true, common::NameForm::kUnicode});
                 },
                 err) &&
             whole;
@@ -95,17 +94,17 @@ bool RunSources(const std::vector<ImageSource>& sources, const platform::NarrowA
 }
 
 // Inspects the images, or scans the folder, and returns the exit status.
-int RunImages(const Request& request, const platform::NarrowArguments& narrowArguments, std::ostream& out,
-              std::ostream& err) {
+int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
   std::unique_ptr<ImageRun> run;
   if (request.jobs == 1) {
     run = std::make_unique<SequentialRun>(out);
   } else {
     run = std::make_unique<ParallelRun>(out, request.jobs);
   }
-  const bool whole = request.sources.empty() ? ScanFolder(common::NamedByArgument(narrowArguments, request.folder),
-                                                          request.recursive, *run, err)
-                                             : RunSources(request.sources, narrowArguments, *run, err);
+  const bool whole = request.sources.empty()
+                         ? ScanFolder(common::NamedPath{request.folder, true, common::NameForm::kUnicode},
+                                      request.recursive, *run, err)
+                         : RunSources(request.sources, *run, err);
   run->Finish();
   if (!whole) return common::kFolderNotScanned;
   return run->AllSound() ? common::kAllSound : common::kImageNotSound;
@@ -113,8 +112,7 @@ int RunImages(const Request& request, const platform::NarrowArguments& narrowArg
 
 }  // namespace
 
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
-                   const platform::NarrowArguments& narrowArguments) {
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
   bool help = false;
   bool recursive = false;
   std::string folderPath;
@@ -159,7 +157,7 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
 
   const Request request{folderPath, std::move(sources), recursive, static_cast<unsigned>(jobs)};
   try {
-    return RunImages(request, narrowArguments, out, err);
+    return RunImages(request, out, err);
   } catch (const RunInterrupted&) {
     // The run is gone: its workers stopped, every line written is whole.
     err << "vhdx-inspect-json: interrupted" << std::endl;

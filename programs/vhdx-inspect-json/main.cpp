@@ -1,9 +1,13 @@
 // vhdx-inspect-json's entry: the command line, with the JSON lines on
 // standard output, handled as in the text program: a write that fails ends
-// the run with one line on standard error and exit status 2.
+// the run with one line on standard error and exit status 2. On Windows the
+// arguments are taken from the wide command line, so that every name Windows
+// can hold is opened as it is (common/name_form.h).
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "common/narrow_arguments.h"
+#include "common/name_form.h"
 #include "common/report_on_standard_output.h"
 #include "common/run_control.h"
 #include "vhdx-inspect-json/command_line.h"
@@ -11,7 +15,12 @@
 int main(int argc, char* argv[]) {
   // Ctrl+C ends the run between two lines, never inside one.
   platform::CatchInterrupt();
+  const std::vector<std::string> arguments = common::UnicodeArguments(argc, argv);
+  std::vector<const char*> unicodeArgv;
+  unicodeArgv.reserve(arguments.size() + 1);
+  for (const std::string& argument : arguments) unicodeArgv.push_back(argument.c_str());
+  unicodeArgv.push_back(nullptr);
   return app::RunWithReportOnStandardOutput("vhdx-inspect-json", [&](std::ostream& out) {
-    return json_app::RunCommandLine(argc, argv, out, std::cerr, platform::NarrowArguments::OfThisProcess(argc, argv));
+    return json_app::RunCommandLine(static_cast<int>(arguments.size()), unicodeArgv.data(), out, std::cerr);
   });
 }

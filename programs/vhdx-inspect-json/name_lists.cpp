@@ -1,5 +1,7 @@
 #include "vhdx-inspect-json/name_lists.h"
 
+#include "common/name_form.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -32,7 +34,12 @@ std::unique_ptr<std::FILE, CloseFile> OpenList(const std::string& list) {
 #endif
     return {stdin, CloseFile{}};
   }
+#ifdef _WIN32
+  // By its exact UTF-16 name (common/name_form.h).
+  return std::unique_ptr<std::FILE, CloseFile>(::_wfopen(common::NativeOfUnicodeName(list).c_str(), L"rb"));
+#else
   return std::unique_ptr<std::FILE, CloseFile>(std::fopen(list.c_str(), "rb"));
+#endif
 }
 
 std::string SystemMessage(int error) { return std::generic_category().message(error); }
