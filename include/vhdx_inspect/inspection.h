@@ -27,6 +27,7 @@ struct Failure {
   // line names them (for a size range, its lower bound).
   std::optional<std::int64_t> found;
   std::optional<std::int64_t> expected;
+  friend bool operator==(const Failure&, const Failure&) = default;
 };
 
 enum class GptSide { kPrimary, kBackup };
@@ -42,6 +43,7 @@ struct Finding {
   // header's value and the backup's, where the report prints them.
   std::optional<std::uint64_t> value;
   std::optional<std::uint64_t> compared;
+  friend bool operator==(const Finding&, const Finding&) = default;
 };
 
 // Something worth knowing that does not stop the inspection.
@@ -53,6 +55,7 @@ struct Warning {
   // The partition entry it concerns, counted from 1, for a partition name.
   std::optional<std::uint32_t> entry;
   std::optional<GptSide> side;
+  friend bool operator==(const Warning&, const Warning&) = default;
 };
 
 struct Inspection {
@@ -78,6 +81,7 @@ struct Inspection {
   std::vector<Warning> warnings;
 
   bool has_failure() const { return failure.has_value(); }
+  friend bool operator==(const Inspection&, const Inspection&) = default;
 };
 
 }  // namespace vhdx_inspect

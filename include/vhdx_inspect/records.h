@@ -33,6 +33,7 @@ struct HeaderRecord {
   Guid data_write_guid;
   // Not zero when the image holds a log that was never replayed.
   Guid log_guid;
+  friend bool operator==(const HeaderRecord&, const HeaderRecord&) = default;
 };
 
 // Where the region table puts the BAT and the metadata region; the data area
@@ -43,6 +44,7 @@ struct RegionsRecord {
   std::uint64_t metadata_offset = 0;
   std::uint32_t metadata_length = 0;
   std::uint64_t data_area_offset = 0;  // bat_offset + bat_length, wrapping
+  friend bool operator==(const RegionsRecord&, const RegionsRecord&) = default;
 };
 
 // The standard metadata items, and the chunk ratio computed from them.
@@ -52,6 +54,7 @@ struct MetadataRecord {
   std::uint32_t logical_sector_size = 0;
   std::uint32_t physical_sector_size = 0;
   std::uint32_t chunk_ratio = 0;
+  friend bool operator==(const MetadataRecord&, const MetadataRecord&) = default;
 };
 
 // The plugin metadata item's header.
@@ -65,6 +68,7 @@ struct PluginHeaderRecord {
   std::int64_t gpt_trailer_offset = 0;    // nGptTrailerDiskOffset, in the data area
   std::uint32_t max_metadata_size = 0;    // cbMaxMetaData
   std::uint32_t total_metadata_size = 0;  // cbTotalMetaData
+  friend bool operator==(const PluginHeaderRecord&, const PluginHeaderRecord&) = default;
 };
 
 // One volume: its entry in the plugin header and its record.
@@ -79,6 +83,7 @@ struct VolumeRecord {
   // code unit, and its text as UTF-8 (a lone surrogate becomes U+FFFD).
   std::uint64_t image_file_list_bytes = 0;
   std::string image_file_list;
+  friend bool operator==(const VolumeRecord&, const VolumeRecord&) = default;
 };
 
 // The three sizes of the partition tables in the data area, as the plugin
@@ -87,6 +92,7 @@ struct PartitionAreaRecord {
   std::int64_t mbr_gpt_size = 0;
   std::int64_t gpt_trailer_length = 0;
   std::int64_t gpt_trailer_offset = 0;
+  friend bool operator==(const PartitionAreaRecord&, const PartitionAreaRecord&) = default;
 };
 
 struct MbrPartitionRecord {
@@ -101,11 +107,13 @@ struct MbrPartitionRecord {
   std::uint8_t end_sector = 0;
   std::uint32_t sector_offset = 0;
   std::uint32_t sector_count = 0;
+  friend bool operator==(const MbrPartitionRecord&, const MbrPartitionRecord&) = default;
 };
 
 struct MbrRecord {
   std::uint32_t disk_signature = 0;
   std::array<MbrPartitionRecord, 4> partitions{};
+  friend bool operator==(const MbrRecord&, const MbrRecord&) = default;
 };
 
 struct GptEntryRecord {
@@ -123,6 +131,7 @@ struct GptEntryRecord {
   // False when the type is known and the name does not begin with the name
   // that type is expected to carry.
   bool name_fits_type = true;
+  friend bool operator==(const GptEntryRecord&, const GptEntryRecord&) = default;
 };
 
 struct GptRecord {
@@ -141,6 +150,7 @@ struct GptRecord {
   std::uint32_t partition_entry_array_crc32 = 0;
   // The used entries: those before the first one whose unique GUID is zero.
   std::vector<GptEntryRecord> entries;
+  friend bool operator==(const GptRecord&, const GptRecord&) = default;
 };
 
 }  // namespace vhdx_inspect
