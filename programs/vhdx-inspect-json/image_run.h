@@ -14,7 +14,7 @@
 namespace json_app {
 
 // An image as the scan names it. A name without an exact narrow form (on
-// Windows, platform/narrow_arguments.h) is never opened: it is reported as
+// Windows, common/narrow_arguments.h) is never opened: it is reported as
 // an open that failed with platform::kInexactNameStatus, under the form
 // shown with "?".
 struct ImageName {

@@ -1,5 +1,5 @@
 // Every object the JSON program writes for the corpus validates against the
-// published schema (json/vhdx-inspect-json.schema.json), checked by Debian's
+// published schema (programs/vhdx-inspect-json/vhdx-inspect-json.schema.json), checked by Debian's
 // python3-jsonschema through validate_lines.py.
 #include <gtest/gtest.h>
 
