@@ -1,9 +1,9 @@
 #include "vhdx-inspect-json/image_run.h"
 
-#include "inspect/inspect_opened.h"
-#include "vhdx-inspect-json/json_report.h"
 #include "common/narrow_arguments.h"
 #include "common/run_control.h"
+#include "inspect/inspect_opened.h"
+#include "vhdx-inspect-json/json_report.h"
 
 namespace json_app {
 

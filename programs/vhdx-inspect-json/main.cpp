@@ -3,11 +3,11 @@
 // the run with one line on standard error and exit status 2.
 #include <iostream>
 
-#include "common/report_on_standard_output.h"
-#include "vhdx-inspect-json/command_line.h"
 #include "common/exit_status.h"
 #include "common/narrow_arguments.h"
+#include "common/report_on_standard_output.h"
 #include "common/run_control.h"
+#include "vhdx-inspect-json/command_line.h"
 
 static_assert(json_app::kReportNotWritten == app::kReportNotWritten);
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "vhdx-inspect-json/json_report.h"
 #include "common/run_control.h"
+#include "vhdx-inspect-json/json_report.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace json_app {

@@ -1,7 +1,7 @@
 // The program's entry: the command line, with the report on standard output.
-#include "vhdx-inspect/command_line.h"
-#include "common/report_on_standard_output.h"
 #include "common/narrow_arguments.h"
+#include "common/report_on_standard_output.h"
+#include "vhdx-inspect/command_line.h"
 
 int main(int argc, char* argv[]) {
   return app::RunWithReportOnStandardOutput("vhdx-inspect", [&](std::ostream& out) {

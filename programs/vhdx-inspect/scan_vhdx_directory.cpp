@@ -2,8 +2,8 @@
 
 #include <boost/filesystem.hpp>
 
-#include "vhdx-inspect/inspect_plugin_vhdx.h"
 #include "common/narrow_arguments.h"
+#include "vhdx-inspect/inspect_plugin_vhdx.h"
 
 namespace app {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "hostile_corpus.h"
 #include "e2e/run_tool.h"
+#include "hostile_corpus.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "vhdx_inspect/inspect.h"

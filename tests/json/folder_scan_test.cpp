@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "json_run.h"
 #include "e2e/platform_expectations.h"
+#include "json_run.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "support/unprivileged.h"

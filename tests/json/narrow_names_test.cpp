@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "json_run.h"
 #include "e2e/platform_expectations.h"
+#include "json_run.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 
