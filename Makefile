@@ -59,12 +59,16 @@ test-minimal:
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
 # database of $(BUILD), and for the Windows-only code that of the mingw-w64
-# cross build $(WINDOWS_BUILD); both only need configuring.
+# cross build $(WINDOWS_BUILD); both only need configuring. Nothing is
+# fetched: the Windows build is configured from the toolchain and the Boost
+# sources already here, and when they are missing lint says what to run and
+# skips the Windows-only code (LINT_WINDOWS=required makes that a failure, as
+# in CI, which fetches them first).
+LINT_WINDOWS ?=
 lint:
 	bash scripts/install-deps.sh lint
 	$(CONFIGURE)
-	bash scripts/windows-build.sh --configure-only $(WINDOWS_BUILD)
-	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD) $(WINDOWS_BUILD)
+	JOBS=$(JOBS) VHDX_LINT_WINDOWS=$(LINT_WINDOWS) bash scripts/lint.sh $(BUILD) $(WINDOWS_BUILD)
 
 # Formats every C++ file in place as .clang-format says.
 format:
@@ -118,4 +122,4 @@ bench-build:
 WINDOWS_BUILD ?= build-windows
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(MINIMAL_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(MINIMAL_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) $(WINDOWS_BUILD)-native

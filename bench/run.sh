@@ -38,7 +38,7 @@ fi
 cmake --preset bench -B "$build" >/dev/null  # CMakePresets.json
 cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
   vhdx-inspect-json read_policy_bench
-# The slow-storage pass-through (slowfs/), when libfuse3 is there.
+# The slow-storage pass-through (tests/support/slow_mount.cpp), when libfuse3 is there.
 slow_mount=
 if cmake --build "$build" --target slow_mount >/dev/null 2>&1 && [[ -w /dev/fuse ]] && command -v fusermount3 >/dev/null; then
   slow_mount=$build/tests/support/slow_mount
@@ -107,7 +107,7 @@ json_text_ms=$(per_image_ms 3 "$images" json)
 json_cpu_ratio=$(column_median 4 json)
 
 # Parallel scans: the default -j against -j 1, on local disk and through a
-# mount that adds 2 ms to every open and read (slowfs/slow_mount.cpp).
+# mount that adds 2 ms to every open and read (tests/support/slow_mount.cpp).
 echo "timing vhdx-inspect-json's default -j against -j 1, local disk, $rounds rounds ..."
 jobs_local_ratio=$(interleave jobs 3 "$json -j 1 -p $work/n$images" "$json -p $work/n$images")
 jobs_slow_ratio="n/a (no FUSE)"

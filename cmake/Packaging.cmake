@@ -1,11 +1,11 @@
 # What `cmake --install` puts where, and the Debian package that CPack makes
 # of it (`make package`, or `cpack -G DEB` in a build directory).
 #
-#   bin/vhdx-inspect                                   (app/CMakeLists.txt)
+#   bin/vhdx-inspect                                   (programs/vhdx-inspect/CMakeLists.txt)
 #   share/man/man1/vhdx-inspect.1.gz                   the manual page
 #   share/bash-completion/completions/vhdx-inspect     loaded on demand by bash-completion
 #   bin/vhdx-inspect-json, its manual page and completion, and
-#   share/vhdx-inspect/vhdx-inspect-json.schema.json   (json/CMakeLists.txt)
+#   share/vhdx-inspect/vhdx-inspect-json.schema.json   (programs/vhdx-inspect-json/CMakeLists.txt)
 #
 # The package's dependencies are computed from the installed binary by
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its

@@ -7,18 +7,30 @@
 # A run that shows one of wine's known failures of its own, and only such a
 # run, is started once more, and counted by a line in the file that
 # VHDX_WINE_REPEATS names. The signatures and the evidence for them are in
-# tests/e2e/run_tool.cpp (IsWineStartFailure, IsWineExitFailure); the two
-# files must agree. Any other run's output and exit status are passed on
-# unchanged, so every other failure fails at once. The output is held until
-# the program ends, to tell what it was.
+# tests/support/wine-failures.txt, which the end-to-end suites' runner
+# (tests/support/wine_run.cpp) reads too. Any other run's output and exit
+# status are passed on unchanged, so every other failure fails at once. The
+# output is held until the program ends, to tell what it was.
 set -uo pipefail
 wine=$1
 shift
-# Keep in step with run_tool.cpp's kWineStartFailure* and kWineExitFailure*.
-readonly start_failure_status=1
-readonly start_failure_microseconds=1000000
-readonly exit_failure_status=127
-readonly exit_failure_text="Inconsistency detected by ld.so: dl-fini.c: 87: _dl_fini: Assertion \`ns != LM_ID_BASE || i == nloaded' failed!"
+
+# name=value lines; the value is the rest of the line, as it is.
+signatures="$(dirname "${BASH_SOURCE[0]}")/../tests/support/wine-failures.txt"
+signature() {
+  local value
+  value=$(sed -n "s/^$1=//p" "$signatures")
+  if [[ -z $value ]]; then
+    echo "wine-start: no $1 in $signatures" >&2
+    exit 1
+  fi
+  printf '%s' "$value"
+}
+start_failure_status=$(signature start_failure_status) || exit 1
+start_failure_microseconds=$(signature start_failure_microseconds) || exit 1
+exit_failure_status=$(signature exit_failure_status) || exit 1
+exit_failure_text=$(signature exit_failure_text) || exit 1
+readonly start_failure_status start_failure_microseconds exit_failure_status exit_failure_text
 
 out=$(mktemp)
 err=$(mktemp)

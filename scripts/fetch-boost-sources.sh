@@ -12,6 +12,10 @@
 #     source                       "<source package>=<source version>"
 #
 #   boost_sources=$(bash scripts/fetch-boost-sources.sh)
+#   boost_sources=$(bash scripts/fetch-boost-sources.sh --if-cached)
+#
+# --if-cached: fetch nothing; when the folder is not complete, say so and
+# exit 3 (`make lint` configures the Windows build only from what is here).
 #
 # The version is the source version of the package that holds the Linux
 # build's Boost headers (/usr/include/boost/version.hpp); the archive and
@@ -21,6 +25,12 @@
 # folder is already complete. The machine's apt configuration is left alone:
 # the source index lives in a private folder.
 set -euo pipefail
+
+if_cached=false
+if [[ "${1:-}" == "--if-cached" ]]; then
+  if_cached=true
+  shift
+fi
 
 fail() {
   echo "fetch-boost-sources: $*" >&2
@@ -40,6 +50,10 @@ dest=${XDG_CACHE_HOME:-$HOME/.cache}/vhdx-inspect/boost-$version
 if [[ -f "$dest/complete" ]]; then
   echo "$dest"
   exit 0
+fi
+if $if_cached; then
+  echo "fetch-boost-sources: the Boost sources are not in $dest" >&2
+  exit 3
 fi
 
 # Where the machine's apt takes the installed version from: "URI SUITE/COMPONENT".

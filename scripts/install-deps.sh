@@ -21,11 +21,12 @@ if [[ "${1:-}" == "test" ]]; then
   packages+=(libbenchmark-dev)
   # The schema check of vhdx-inspect-json's output (tests/json), and jq.
   packages+=(python3-jsonschema jq)
-  # The slow-storage pass-through of the parallel-scan tests (slowfs/).
+  # The slow-storage pass-through of the parallel-scan tests
+  # (tests/support/slow_mount.cpp).
   packages+=(libfuse3-dev fuse3)
 elif [[ "${1:-}" == "lint" ]]; then
-  # The format check and clang-tidy; configuring the build for its compile
-  # database needs GoogleTest.
+  # The format check and clang-tidy (with run-clang-tidy-14); configuring
+  # the build for its compile database needs GoogleTest.
   packages+=(libgtest-dev clang-format-14 clang-tidy-14)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev zlib1g-dev dpkg-dev file)

@@ -4,21 +4,25 @@
 # DLLs that Windows itself ships. Installs what is missing (with sudo when not
 # root) and fetches the Boost sources once (scripts/fetch-boost-sources.sh).
 #
-#   bash scripts/windows-build.sh [--if-installable] [--configure-only] [build-folder] [cmake --build arguments...]
+#   bash scripts/windows-build.sh [--if-installable] [--configure-only] [--offline] [build-folder] [cmake --build arguments...]
 #
 # --if-installable: when the toolchain is missing and cannot be installed,
 # say so and exit 3 instead of 1, so that a caller can tell it from a failed
 # build. --configure-only: configure, build nothing (`make lint` reads the
-# compile database). Without build arguments only the program is built.
+# compile database). --offline: install and fetch nothing; when a package or
+# the Boost sources are missing, say which on the last line and exit 3
+# (`make lint` uses it). Without build arguments only the program is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if_installable=false
 configure_only=false
+offline=false
 while [[ "${1:-}" == --* ]]; do
   case $1 in
     --if-installable) if_installable=true ;;
     --configure-only) configure_only=true ;;
+    --offline) offline=true ;;
     *) echo "windows-build: unknown option $1" >&2; exit 1 ;;
   esac
   shift
@@ -46,6 +50,10 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+if [[ ${#missing[@]} -gt 0 ]] && $offline; then
+  echo "windows-build: not installed: ${missing[*]}" >&2
+  exit 3
+fi
 if [[ ${#missing[@]} -gt 0 ]]; then
   command -v apt-get >/dev/null || unavailable "apt-get not found; install ${missing[*]}"
   as_root=()
@@ -59,7 +67,11 @@ fi
 
 # The sources of the Boost that the Linux program links, fetched once into a
 # cache outside the build folder (scripts/fetch-boost-sources.sh).
-boost_sources=$(bash scripts/fetch-boost-sources.sh)
+if $offline; then
+  boost_sources=$(bash scripts/fetch-boost-sources.sh --if-cached)
+else
+  boost_sources=$(bash scripts/fetch-boost-sources.sh)
+fi
 
 # The configuration: CMakePresets.json's windows-cross.
 VHDX_BOOST_SOURCES="$boost_sources" cmake --preset windows-cross -B "$build"

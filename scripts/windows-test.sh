@@ -6,8 +6,11 @@
 #
 #   bash scripts/windows-test.sh [--if-installable] [build-folder]
 #
-# The end-to-end suites are native test programs, taken from the folder that
-# NATIVE_BUILD names (build/ by default, where `make test` builds them).
+# The end-to-end suites are native test programs, built in a folder of this
+# script's own beside the Windows build (<build-folder>-native, by default
+# build-windows-native), configured for the Boost that the Windows program is
+# compiled from; the user's build/ is left alone. NATIVE_BUILD names another
+# folder, whose configuration is then set to that Boost too.
 #
 # --if-installable: when the toolchain is missing and cannot be installed,
 # say so and exit 0 instead of failing. A build or test failure always fails.
@@ -32,9 +35,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts for Mono and Gecko
 export WINEARCH=win64
 
-# Every run that one of wine's known failures of its own ended, started once
-# more by the test runners (tests/e2e/run_tool.cpp, cmake/wine-start.sh), one
-# line each; printed at the end, whether the tests pass or fail.
+# Every run that one of wine's known failures of its own ended
+# (tests/support/wine-failures.txt), started once more by the test runners
+# (tests/support/wine_run.cpp, cmake/wine-start.sh), one line each; printed
+# at the end, whether the tests pass or fail.
 export VHDX_WINE_REPEATS="$build/wine-repeats.txt"
 : >"$VHDX_WINE_REPEATS"
 report_repeats() {
@@ -79,15 +83,14 @@ ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1
 
 # The end-to-end and hostile suites, the same test programs that run the
 # Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h; the JSON
-# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h). They are
-# native programs: `make test` has built them in build/ (NATIVE_BUILD names
-# another folder), and they are built here when it has not. Two at a time;
-# a failed test fails the run at once, and only a run that one of wine's
-# known failures of its own ended is started once more (tests/e2e/run_tool.cpp).
-# Both programs are held to one expected text, so the native build is checked
-# to link the same Boost as the Windows program is compiled from
-# (cmake/BoostSourceVersion.cmake).
-native=${NATIVE_BUILD:-build}
+# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h). They
+# are native programs, built in this script's own folder (NATIVE_BUILD names
+# another). Two at a time; a failed test fails the run at once, and only a
+# run that one of wine's known failures of its own ended is started once
+# more (tests/support/wine_run.cpp). Both programs are held to one expected
+# text, so the native build is checked to link the same Boost as the Windows
+# program is compiled from (cmake/BoostSourceVersion.cmake).
+native=${NATIVE_BUILD:-$build-native}
 boost_source=$(cat "$(bash scripts/fetch-boost-sources.sh)/source")
 if [[ ! -f "$native/CMakeCache.txt" ]]; then
   cmake --preset release -B "$native" -DVHDX_BOOST_SOURCE="$boost_source"

@@ -8,7 +8,7 @@ namespace app {
 
 // Parses the command line, runs the chosen mode and returns the exit status.
 // A file or folder named by an argument of `narrowArguments`' inexact ones is
-// refused before anything is opened (platform/narrow_arguments.h).
+// refused before anything is opened (common/narrow_arguments.h).
 int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
                    const platform::NarrowArguments& narrowArguments = {});
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "encoding/number_format.h"
+#include "inspect/failure_line_place.h"
 #include "inspect/partition_area_limits.h"
 #include "vhdx/header_section_records.h"
 #include "vhdx/metadata_records.h"
@@ -70,23 +71,6 @@ const char* FixedLine(Check check) {
       return "Cannot allocate memory for the inspection.";
     default:
       return nullptr;
-  }
-}
-
-// The checks of the partition tables, whose lines follow the three size lines.
-bool FollowsTheSizeLines(Check check) {
-  switch (check) {
-    case Check::kPartitionAreaSize:
-    case Check::kGptTrailerLength:
-    case Check::kPartitionTablesAllocation:
-    case Check::kPartitionTablesFit:
-    case Check::kPartitionAreaSeek:
-    case Check::kPartitionAreaRead:
-    case Check::kGptTrailerSeek:
-    case Check::kGptTrailerRead:
-      return true;
-    default:
-      return false;
   }
 }
 
@@ -214,7 +198,7 @@ std::ios_base::fmtflags FlagsBeforeFailure(const vhdx_inspect::Inspection& inspe
   if (!inspection.failure) return decimal;
   // The three size lines before the partition tables leave hexadecimal, with
   // the prefix that the container report turned on.
-  if (FollowsTheSizeLines(inspection.failure->check)) return hex | std::ios_base::showbase;
+  if (FollowsTheSizeLines(PlaceOfFailureLine(inspection))) return hex | std::ios_base::showbase;
   // The virtual-size warning, the only line before a metadata failure, leaves
   // hexadecimal without the prefix.
   for (const vhdx_inspect::Warning& warning : inspection.warnings) {

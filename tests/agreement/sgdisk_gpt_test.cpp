@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/partition_expected.h"
 #include "programs.h"
 #include "report.h"
-#include "e2e/partition_expected.h"
 #include "support/checksums.h"
 #include "support/plugin_image.h"
 

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "hostile_corpus.h"
 #include "e2e/platform_expectations.h"
 #include "e2e/run_tool.h"
+#include "hostile_corpus.h"
 #include "support/plugin_image.h"
 #include "support/program_run.h"
 #include "support/scratch_directory.h"

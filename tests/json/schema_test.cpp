@@ -1,5 +1,5 @@
 // Every object the JSON program writes for the corpus validates against the
-// published schema (json/vhdx-inspect-json.schema.json), checked by Debian's
+// published schema (programs/vhdx-inspect-json/vhdx-inspect-json.schema.json), checked by Debian's
 // python3-jsonschema through validate_lines.py.
 #include <gtest/gtest.h>
 
@@ -25,7 +25,8 @@ class JsonSchema : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::string_view(VHDX_DEBIAN_PYTHON3).empty()) {
-      if (VHDX_JSONSCHEMA_SWITCHED_OFF) GTEST_SKIP() << "the schema check is switched off in this build (VHDX_WITH_JSONSCHEMA=OFF)";
+      if (VHDX_JSONSCHEMA_SWITCHED_OFF)
+        GTEST_SKIP() << "the schema check is switched off in this build (VHDX_WITH_JSONSCHEMA=OFF)";
       testsupport::MissingTool(testsupport::NotInstalled("/usr/bin/python3", "python3"));
       return;
     }

@@ -1,4 +1,4 @@
-// A folder seen through slow_mount (slowfs/slow_mount.cpp): every open and
+// A folder seen through slow_mount (tests/support/slow_mount.cpp): every open and
 // read under the mount point waits a fixed time, as on network storage.
 #pragma once
 

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/platform_expectations.h"
 #include "json_run.h"
 #include "slow_mount.h"
-#include "e2e/platform_expectations.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 

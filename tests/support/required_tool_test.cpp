@@ -44,7 +44,8 @@ TEST(FindProgram, LooksInTheSbinFoldersWhateverPathHolds) {
 }
 
 TEST(RequireTool, AMissingToolFailsTheTestInCi) {
-  if (testsupport::kExternalReadersSwitchedOff) GTEST_SKIP() << "the external readers" << testsupport::kExternalReadersOff;
+  if (testsupport::kExternalReadersSwitchedOff)
+    GTEST_SKIP() << "the external readers" << testsupport::kExternalReadersOff;
   const ScopedEnvironment ci("CI", "true");
   EXPECT_FATAL_FAILURE(testsupport::RequireTool("vhdx-inspect-no-such-tool", "none"),
                        "vhdx-inspect-no-such-tool is not installed (Debian package none)");

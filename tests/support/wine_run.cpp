@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
 
 namespace testsupport {
 namespace {
@@ -39,51 +43,56 @@ std::string WithLineFeedEnds(const std::string& text, const char* stream) {
   return lf;
 }
 
-// Wine's known failures of its own, which a test must not count against the
-// program. First, now and then wine ends a Windows program before its main()
-// runs, with exit status 1, nothing on either output stream, and sooner than
-// any start that reaches main(). Evidence (wine 8.0 on Debian 12, two cores,
-// the end-to-end and hostile suites two at a time under load): one start in
-// about 1,400 ended with status 1, no output, after 0.025 s (in
-// CommandLine.DirectoryModeWinsOverAnImagePath, which expects status 0 and
-// no output); the others took 0.030 s to 1.2 s, median 0.14 s. The program
-// itself never ends with status 1 without a word: both of its status-1 paths
-// print the options or "Please specify a VHDX path or file" first, a failed
-// write ends with status 2 and a line on standard error, and an unhandled
-// exception ends with the status of its exception code.
-//
-// Recognised by all of: exit status 1, no signal, no output on either stream,
-// within 1 s.
-constexpr int kWineStartFailureStatus = 1;
-constexpr double kWineStartFailureSeconds = 1.0;
+// Wine's two known failures of its own, as wine-failures.txt in this folder
+// describes them, with the evidence; cmake/wine-start.sh reads the same file.
+struct WineFailures {
+  int startStatus = 0;
+  double startSeconds = 0;
+  int exitStatus = 0;
+  std::string exitText;  // standard error's whole text, without its LF
+};
 
-bool IsWineStartFailure(const ProgramRun& run) {
-  return run.status == kWineStartFailureStatus && run.signal == 0 && !run.timedOut && !run.execFailed &&
-         run.out.empty() && run.err.empty() && run.seconds < kWineStartFailureSeconds;
+WineFailures ReadWineFailures(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  if (!in) throw std::runtime_error("testsupport: cannot read wine's known failures from " + file.string());
+  std::map<std::string, std::string> values;
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t equals = line.find('=');
+    if (line.empty() || line.front() == '#' || equals == std::string::npos) continue;
+    values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  const auto value = [&](const char* name) {
+    const auto found = values.find(name);
+    if (found == values.end())
+      throw std::runtime_error("testsupport: no " + std::string(name) + " in " + file.string());
+    return found->second;
+  };
+  return {std::stoi(value("start_failure_status")), std::stod(value("start_failure_microseconds")) / 1e6,
+          std::stoi(value("exit_failure_status")), value("exit_failure_text")};
 }
 
-// The same failure at the other end of a run: glibc's dynamic loader stops
-// the Unix process that wine runs the program in as it exits, with status 127
-// and its assertion as the only text on standard error, ended by LF alone.
-// Evidence: once in a run of windows-test.sh (about 300 starts), in
-// Container/HeaderSectionCheck.PrintsTheLineOfTheFirstFailedCheck/bat_guid_zero,
-// whose report on standard output was whole and right. The Windows program
-// writes no such text (its lines end with CR LF).
-constexpr int kWineExitFailureStatus = 127;
-constexpr char kWineExitFailureText[] =
-    "Inconsistency detected by ld.so: dl-fini.c: 87: _dl_fini: Assertion `ns != LM_ID_BASE || i == nloaded' "
-    "failed!\n";
+const WineFailures& KnownWineFailures() {
+  static const WineFailures known = ReadWineFailures(VHDX_WINE_FAILURES_FILE);
+  return known;
+}
+
+bool IsWineStartFailure(const ProgramRun& run) {
+  const WineFailures& known = KnownWineFailures();
+  return run.status == known.startStatus && run.signal == 0 && !run.timedOut && !run.execFailed && run.out.empty() &&
+         run.err.empty() && run.seconds < known.startSeconds;
+}
 
 bool IsWineExitFailure(const ProgramRun& run) {
-  return run.status == kWineExitFailureStatus && run.signal == 0 && !run.timedOut && run.err == kWineExitFailureText;
+  const WineFailures& known = KnownWineFailures();
+  return run.status == known.exitStatus && run.signal == 0 && !run.timedOut && run.err == known.exitText + "\n";
 }
 
 // A run that one of these two ended, and only such a run, is started once
 // more; every other run, whatever its outcome, is what the test sees.
-// cmake/wine-start.sh treats the unit tests' runs the same way, with the same
-// signatures. Counted by one line, naming the test and the arguments, in the
-// file that VHDX_WINE_REPEATS names (scripts/windows-test.sh prints how many),
-// and a note in the test's own output.
+// cmake/wine-start.sh treats the unit tests' runs the same way. Counted by
+// one line, naming the test and the arguments, in the file that
+// VHDX_WINE_REPEATS names (scripts/windows-test.sh prints how many), and a
+// note in the test's own output.
 void CountWineRepeat(const char* kind, const std::vector<std::string>& arguments, const ProgramRun& failed) {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string line = std::string(kind) + ": " +

@@ -4,6 +4,7 @@
 
 #include "encoding/number_format.h"
 #include "inspect/diagnostic_lines.h"
+#include "inspect/failure_line_place.h"
 #include "report/container_report.h"
 #include "report/gpt_report.h"
 #include "report/mbr_report.h"
@@ -14,36 +15,12 @@ namespace {
 using encoding::HexKeepingPrefixFlag;
 using vhdx_inspect::Check;
 using vhdx_inspect::Inspection;
-
-// Where a failure's line stands in the report: the container stages run
-// before anything is printed, the partition tables after the size lines.
-enum class Place { kBeforeReport, kAfterHeaderBlock, kAfterSizeLines, kBeforeMbr, kAfterPrimaryGpt };
-
-Place PlaceOf(const Inspection& inspection) {
-  switch (inspection.failure->check) {
-    case Check::kMetadataRegionRead:
-      return Place::kAfterHeaderBlock;
-    case Check::kPartitionAreaSize:
-    case Check::kGptTrailerLength:
-    case Check::kPartitionTablesAllocation:
-      return Place::kAfterSizeLines;
-    case Check::kPartitionAreaSeek:
-    case Check::kPartitionAreaRead:
-      return Place::kBeforeMbr;
-    case Check::kGptTrailerSeek:
-    case Check::kGptTrailerRead:
-      return Place::kAfterPrimaryGpt;
-    case Check::kPartitionTablesFit:
-      return inspection.primary_gpt ? Place::kAfterPrimaryGpt : Place::kBeforeMbr;
-    default:
-      return Place::kBeforeReport;
-  }
-}
+using Place = inspect::FailureLinePlace;
 
 // Writes the failure's line, if it stands at `place`, and the line that
 // ends the image; true when it did.
 bool EndsAt(Place place, const Inspection& inspection, std::ostream& out) {
-  if (!inspection.failure || PlaceOf(inspection) != place) return false;
+  if (!inspection.failure || inspect::PlaceOfFailureLine(inspection) != place) return false;
   // A failed read of the metadata region has no line of its own.
   if (inspection.failure->check != Check::kMetadataRegionRead) {
     inspect::WriteFailureLine(out, *inspection.failure, inspection.path);
