@@ -16,6 +16,8 @@
 #include <cstring>
 #include <streambuf>
 
+#include "common/run_control.h"
+
 namespace app {
 
 class StandardOutputBuffer final : public std::streambuf {
@@ -53,7 +55,11 @@ class StandardOutputBuffer final : public std::streambuf {
     const char* next = pbase();
     while (next < pptr()) {
       const ssize_t written = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
-      if (written < 0 && errno == EINTR) continue;
+      // A signal cut the write short: written again, unless the user asked
+      // the run to end (a write blocked on a pipe nobody reads would
+      // otherwise never return). A pipe takes a line of up to PIPE_BUF bytes
+      // whole or not at all, so no half line is left.
+      if (written < 0 && errno == EINTR && !platform::InterruptRequested()) continue;
       if (written <= 0) {
         writeError_ = written < 0 ? errno : EIO;
         setp(buffer_, buffer_ + sizeof buffer_);
