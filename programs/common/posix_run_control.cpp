@@ -1,3 +1,6 @@
+#include <pthread.h>
+
+#include <atomic>
 #include <csignal>
 #include <ctime>
 
@@ -6,10 +9,36 @@
 namespace platform {
 namespace {
 
-// Written by the signal handler only: the one state a handler may touch.
-volatile sig_atomic_t interrupted = 0;
+// Set by the signal handler, read by every thread: a lock-free atomic is
+// both safe in a handler and free of data races.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void RecordInterrupt(int) { interrupted = 1; }
+void SetAction(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a write blocked on a pipe that nobody reads returns with
+  // EINTR, and the run ends.
+  action.sa_flags = 0;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// The first interrupt is recorded; the default action is back for the next
+// one, which ends the process at once.
+void RecordInterrupt(int) {
+  interrupted.store(true);
+  SetAction(SIG_DFL);  // sigaction is async-signal-safe
+}
+
+sigset_t InterruptSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
 
 }  // namespace
 
@@ -19,15 +48,15 @@ std::chrono::nanoseconds ProcessCpuTime() {
   return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-void CatchInterrupt() {
-  struct sigaction action {};
-  action.sa_handler = RecordInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;  // a write in progress finishes its line
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+void CatchInterrupt() { SetAction(RecordInterrupt); }
+
+bool InterruptRequested() { return interrupted.load(); }
+
+InterruptsHeldBack::InterruptsHeldBack() {
+  const sigset_t signals = InterruptSignals();
+  ::pthread_sigmask(SIG_BLOCK, &signals, &saved_);
 }
 
-bool InterruptRequested() { return interrupted != 0; }
+InterruptsHeldBack::~InterruptsHeldBack() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
 
 }  // namespace platform

@@ -5,6 +5,10 @@
 
 #include <chrono>
 
+#ifndef _WIN32
+#include <csignal>
+#endif
+
 namespace platform {
 
 // The CPU time of every thread of the process so far, user and system.
@@ -15,7 +19,27 @@ std::chrono::nanoseconds ProcessCpuTime();
 // InterruptRequested to tell.
 void CatchInterrupt();
 
-// True once an interrupt was caught.
+// True once an interrupt was caught. A second interrupt ends the process at
+// once (POSIX: the default action, re-raised; Windows: the console's default
+// handler).
 bool InterruptRequested();
+
+// While one lives, the calling thread does not take the interrupt: a thread
+// started meanwhile inherits that, so the interrupt always reaches the thread
+// that writes the report and walks the folders (and cuts short its blocked
+// write). Nothing on Windows, where the console's handler has a thread of its
+// own.
+class InterruptsHeldBack {
+ public:
+  InterruptsHeldBack();
+  ~InterruptsHeldBack();
+  InterruptsHeldBack(const InterruptsHeldBack&) = delete;
+  InterruptsHeldBack& operator=(const InterruptsHeldBack&) = delete;
+
+ private:
+#ifndef _WIN32
+  sigset_t saved_{};
+#endif
+};
 
 }  // namespace platform

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <streambuf>
 
+#include "common/run_control.h"
+
 namespace app {
 
 class StandardOutputBuffer final : public std::streambuf {
@@ -52,8 +54,16 @@ class StandardOutputBuffer final : public std::streambuf {
   bool Drain() {
     const char* next = pbase();
     while (next < pptr()) {
-      const ssize_t written = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
-      if (written < 0 && errno == EINTR) continue;
+      // Once the user asked the run to end, nothing more is written: a pipe
+      // that nobody reads would hold the write for ever. A signal cuts a
+      // blocked write short (the interrupt is caught without SA_RESTART), and
+      // is otherwise written through. A pipe takes up to PIPE_BUF bytes whole
+      // or not at all, so a shorter line is never cut; of a longer one that
+      // the pipe had no room for, what was not taken is dropped.
+      const bool interrupted = platform::InterruptRequested();
+      const ssize_t written = interrupted ? -1 : ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
+      if (interrupted) errno = EINTR;
+      if (written < 0 && errno == EINTR && !platform::InterruptRequested()) continue;
       if (written <= 0) {
         writeError_ = written < 0 ? errno : EIO;
         setp(buffer_, buffer_ + sizeof buffer_);

@@ -5,8 +5,20 @@
 
 namespace json_app {
 
+void WriteLine(const std::string& line, std::ostream& out) {
+  ThrowIfInterrupted();
+  try {
+    out << line << std::endl;
+  } catch (...) {
+    // A write that an interrupt cut short ends the run as interrupted.
+    if (!out.bad() || !platform::InterruptRequested()) throw;
+    out.exceptions(std::ios::goodbit);
+    throw RunInterrupted{};
+  }
+}
+
 void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out) {
-  out << json_report::JsonLine(inspection) << std::endl;
+  WriteLine(json_report::JsonLine(inspection), out);
 }
 
 void ThrowIfInterrupted() {
@@ -16,6 +28,9 @@ void ThrowIfInterrupted() {
 void SequentialRun::Image(const ImageName& name) {
   ThrowIfInterrupted();
   const vhdx_inspect::Inspection inspection = InspectNamed(inspector_, name);
+  // A read that the interrupt cut short would make a sound image look
+  // damaged: its line is not written.
+  ThrowIfInterrupted();
   if (inspection.verdict != vhdx_inspect::Verdict::kSound) allSound_ = false;
   WriteJsonLine(inspection, out_);
 }

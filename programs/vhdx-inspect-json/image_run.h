@@ -52,6 +52,10 @@ class SequentialRun final : public ImageRun {
   bool allSound_ = true;
 };
 
+// Writes one line and flushes it; raises RunInterrupted instead when the
+// user interrupted the run, before or during the write.
+void WriteLine(const std::string& line, std::ostream& out);
+
 // Writes the line of one inspection and flushes it.
 void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out);
 

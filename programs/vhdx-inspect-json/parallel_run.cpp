@@ -1,6 +1,7 @@
 #include "vhdx-inspect-json/parallel_run.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "common/run_control.h"
 #include "vhdx-inspect-json/json_report.h"
@@ -15,6 +16,10 @@ constexpr std::chrono::milliseconds kWindow{50};
 // with 5,000 images whose pages leave the cache (down to 0.58 measured);
 // through a mount that delays each request by 2 ms it is below 0.1.
 constexpr double kWaiting = 0.3;
+// Above this share, the images contend for the cores.
+constexpr double kBusy = 0.9;
+// How often the scan's thread, waiting for a line, looks for an interrupt.
+constexpr std::chrono::milliseconds kInterruptCheck{50};
 
 std::size_t Cores() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -32,6 +37,7 @@ ParallelRun::ParallelRun(std::ostream& out, unsigned jobs)
       windowCpu_(platform::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
   StartWorkers();
+  if (workers_.empty()) alone_ = std::make_unique<SequentialRun>(out_);
 }
 
 ParallelRun::~ParallelRun() {
@@ -47,7 +53,8 @@ void ParallelRun::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     work_.wait(lock, [this] { return stopping_ || (nextToTake_ < handedOver_ && active_ < limit_); });
-    if (stopping_) return;
+    // After an interrupt or a failed write no further image is read.
+    if (stopping_ || platform::InterruptRequested()) return;
     ++active_;
     // The inspector last put back, whose buffers are still in the caches;
     // a new one only when all are in use.
@@ -81,44 +88,84 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
     Slot& slot = slots_[written_ % slots_.size()];
     if (!slot.done) {
       if (!wait) return;
-      done_.wait(lock, [&slot] { return slot.done; });
+      // Woken now and then to see whether the user interrupted the run.
+      while (!done_.wait_for(lock, kInterruptCheck, [&slot] { return slot.done; })) ThrowIfInterrupted();
     }
     std::string line = std::move(slot.line);
     if (!slot.sound) allSound_ = false;
     slot = Slot{};
     ++written_;
-    AdjustLimit();
+    const bool moreThreads = AdjustLimit();
     // The write, outside the lock: the workers go on meanwhile. A failed
-    // write raises here, in the scan's thread.
+    // write raises here, in the scan's thread, and stops the workers first.
     lock.unlock();
-    out_ << line << std::endl;
+    if (moreThreads) StartWorkers();
+    try {
+      WriteLine(line, out_);
+    } catch (...) {
+      Stop();
+      throw;
+    }
     lock.lock();
     wait = false;
   }
 }
 
-void ParallelRun::StartWorkers() {
-  while (workers_.size() < limit_) workers_.emplace_back([this] { Work(); });
+void ParallelRun::Stop() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  work_.notify_all();
 }
 
-void ParallelRun::AdjustLimit() {
+void ParallelRun::StartWorkers() {
+  // The workers never take the interrupt: it reaches the scan's thread.
+  const platform::InterruptsHeldBack heldBack;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (workers_.size() < limit_) {
+    lock.unlock();
+    std::thread worker;
+    try {
+      worker = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      // The run goes on with the threads it has.
+      lock.lock();
+      limit_ = std::max<std::size_t>(1, workers_.size());
+      return;
+    }
+    lock.lock();
+    workers_.push_back(std::move(worker));
+  }
+}
+
+bool ParallelRun::AdjustLimit() {
   const auto now = std::chrono::steady_clock::now();
-  if (now - windowStart_ < kWindow) return;
+  if (now - windowStart_ < kWindow) return false;
   const std::chrono::nanoseconds cpu = platform::ProcessCpuTime();
   const double busy = std::chrono::duration<double>(cpu - windowCpu_) /
                       (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
-  if (busy < kWaiting && limit_ < slots_.size()) {
-    limit_ = std::min(slots_.size(), 2 * limit_);
-    StartWorkers();
-    work_.notify_all();  // the images waiting for a turn
-  } else if (busy > 0.9 && limit_ > cores_) {
-    limit_ = std::max(cores_, limit_ / 2);
-  }
+  const std::size_t before = limit_;
+  limit_ = NextLimit(busy, limit_, cores_, slots_.size());
   windowStart_ = now;
   windowCpu_ = cpu;
+  if (limit_ <= before) return false;
+  work_.notify_all();  // the images waiting for a turn
+  return workers_.size() < limit_;
+}
+
+std::size_t NextLimit(double busy, std::size_t limit, std::size_t cores, std::size_t most) {
+  if (busy < kWaiting && limit < most) return std::min(most, 2 * limit);
+  if (busy > kBusy && limit > cores) return std::max({cores, limit / 2, std::size_t{1}});
+  return limit;
 }
 
 void ParallelRun::Image(const ImageName& name) {
+  if (alone_) {
+    alone_->Image(name);
+    if (!alone_->AllSound()) allSound_ = false;
+    return;
+  }
   ThrowIfInterrupted();
   std::unique_lock<std::mutex> lock(mutex_);
   // A free slot: the oldest image in flight is written first when all are taken.
@@ -131,6 +178,7 @@ void ParallelRun::Image(const ImageName& name) {
 }
 
 void ParallelRun::Finish() {
+  if (alone_) return;
   std::unique_lock<std::mutex> lock(mutex_);
   while (written_ < handedOver_) WriteDone(lock, true);
 }

@@ -15,8 +15,15 @@
 // busy it falls back towards the number of cores.
 //
 // Only the thread that calls Image() and Finish() writes to the output, so a
-// failed write raises there, as in SequentialRun; the destructor stops the
-// workers and waits for them.
+// failed write raises there, as in SequentialRun, after telling the workers
+// to take no further image; the destructor waits for them. An interrupt
+// (Ctrl+C) reaches that thread only (the workers hold it back), cuts short a
+// write blocked on a pipe and wakes a wait for a line within 50 ms; the
+// workers take no further image once it came.
+//
+// A thread that cannot be started (std::system_error) is not an error: the
+// run goes on with the threads it has, and with none, in the calling thread
+// one image after another, as with -j 1.
 #pragma once
 
 #include <chrono>
@@ -34,6 +41,12 @@
 #include "vhdx_inspect/inspect.h"
 
 namespace json_app {
+
+// The next number of images let in at once, from the share of the cores the
+// process kept busy over the last window (CPU time / (wall time x cores)),
+// the number now, the cores and N: twice as many (up to N) below 0.3 busy,
+// half as many (down to the cores) above 0.9, else the same.
+std::size_t NextLimit(double busy, std::size_t limit, std::size_t cores, std::size_t most);
 
 class ParallelRun final : public ImageRun {
  public:
@@ -62,10 +75,14 @@ class ParallelRun final : public ImageRun {
   // cores runs that many: each thread that allocates costs the allocator an
   // arena of its own (peak memory grew by 500 KiB from 100 to 5,000 images
   // when 8 threads took turns on 2 cores).
+  // Called without the lock held.
   void StartWorkers();
   // Every kWindow of the scan, lets more images in at once when the cores
-  // are mostly idle, fewer when they are nearly all busy.
-  void AdjustLimit();
+  // are mostly idle, fewer when they are nearly all busy (NextLimit). True
+  // when more threads are needed (StartWorkers, after the lock is let go).
+  bool AdjustLimit();
+  // Tells the workers to take no further image.
+  void Stop();
   // Writes the lines that are done, in order; with `wait`, waits for the
   // next one first.
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
@@ -91,6 +108,8 @@ class ParallelRun final : public ImageRun {
   std::condition_variable work_;  // an image to take, or stop
   std::condition_variable done_;  // an image done
   std::vector<std::thread> workers_;
+  // When no thread could be started: the images one after another here.
+  std::unique_ptr<SequentialRun> alone_;
 };
 
 }  // namespace json_app
