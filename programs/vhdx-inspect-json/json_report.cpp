@@ -10,10 +10,6 @@
 #include "vhdx_inspect/records.h"
 #include "vhdx_inspect/verdict.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace json_report {
 namespace {
 
@@ -32,7 +28,7 @@ void PutIfPresent(ordered_json& object, const char* key, const std::optional<T>&
 ordered_json FailureObject(const vhdx_inspect::Failure& failure) {
   ordered_json object;
   object["check"] = vhdx_inspect::CheckName(failure.check);
-  object["message"] = ProgramTextToUtf8(failure.message);
+  object["message"] = failure.message;
   PutIfPresent(object, "system_status", failure.system_status);
   PutIfPresent(object, "found", failure.found);
   PutIfPresent(object, "expected", failure.expected);
@@ -195,28 +191,10 @@ ordered_json GptObject(const vhdx_inspect::GptRecord& gpt) {
 
 }  // namespace
 
-#ifdef _WIN32
-std::string ProgramTextToUtf8(const std::string& text) {
-  if (text.empty()) return text;
-  const int inputLength = static_cast<int>(text.size());
-  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), inputLength, nullptr, 0);
-  if (wideLength <= 0) return text;  // dumped with U+FFFD for what is not UTF-8
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), inputLength, wide.data(), wideLength);
-  const int utf8Length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (utf8Length <= 0) return text;
-  std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
-  return utf8;
-}
-#else
-std::string ProgramTextToUtf8(const std::string& text) { return text; }
-#endif
-
 ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
   ordered_json object;
   object["schema_version"] = kSchemaVersion;
-  object["path"] = ProgramTextToUtf8(inspection.path);
+  object["path"] = inspection.path;
   object["verdict"] = vhdx_inspect::VerdictName(inspection.verdict);
   if (inspection.failure) object["failure"] = FailureObject(*inspection.failure);
 

@@ -21,13 +21,8 @@ inline constexpr int kSchemaVersion = 1;
 nlohmann::ordered_json JsonReport(const vhdx_inspect::Inspection& inspection);
 
 // The object as one line of JSON, without the line end. Bytes that are not
-// UTF-8 become U+FFFD, so the line is always valid JSON. On Windows the path
-// and the failure's message, which hold the path in the ANSI code page, are
-// converted to UTF-8 first.
+// UTF-8 become U+FFFD, so the line is always valid JSON. The path is the
+// inspection's, which on Windows is the UTF-16 name as UTF-8.
 std::string JsonLine(const vhdx_inspect::Inspection& inspection);
-
-// `text` from the program's narrow encoding to UTF-8: the ANSI code page on
-// Windows; on other systems the bytes as they are.
-std::string ProgramTextToUtf8(const std::string& text);
 
 }  // namespace json_report

@@ -47,9 +47,9 @@ inline Reported Problem(std::string line) { return {"", std::move(line), ""}; }
 // with a problem, else 4 with an image that is not sound, else 0.
 void ExpectReported(const Program& program, const testsupport::ProgramRun& run, const std::vector<Reported>& reported);
 
-// A path as the program under test names it (e2e::InProgramCodePage) as it
-// comes out in a JSON object: on Windows the code page's bytes as UTF-8; on
+// A path that vhdx-inspect-json was given or found, with the name as UTF-8
+// text, as it comes out in a JSON object: on Windows the name itself; on
 // Linux its bytes, with U+FFFD for what is not UTF-8.
-std::string AsJsonShowsIt(const std::string& programPath);
+std::string AsJsonShowsIt(const std::string& path);
 
 }  // namespace both_programs

@@ -1,18 +1,24 @@
 // File names beyond ASCII, for both programs. On Linux a name is its bytes,
-// taken as given and printed so; the Windows programs take their arguments
-// in the ANSI code page (main's argv, CreateFileA), and a folder walk forms
-// the names it lists in that code page too (e2e::InProgramCodePage).
+// taken as given and printed so.
 //
-// A character outside the code page has no narrow form; Windows would put a
-// look-alike in its place ("mā" becomes "ma"), so the Windows programs refuse
-// such a name before opening anything and never report the look-alike's
-// file: a named image is reported as an open that failed with status 123
-// (ERROR_INVALID_NAME), a named folder as one that does not exist, each
-// showing the name with "?" in place of the character. Each case below puts a
-// sound decoy under the look-alike name.
+// On Windows the text program takes its arguments in the ANSI code page
+// (main's argv, CreateFileA), and its folder walk forms the names it lists in
+// that code page too (e2e::InProgramCodePage). A character outside the code
+// page has no narrow form; Windows would put a look-alike in its place ("mā"
+// becomes "ma"), so the text program refuses such a name before opening
+// anything and never reports the look-alike's file: a named image is
+// reported as an open that failed with status 123 (ERROR_INVALID_NAME), a
+// named folder as one that does not exist, each showing the name with "?" in
+// place of the character.
+//
+// vhdx-inspect-json takes every name Windows can hold: its arguments from the
+// wide command line, a folder's entries by their UTF-16 names, each file
+// opened by its exact name, and its JSON shows the name as UTF-8. Each case
+// below puts a sound decoy under the look-alike name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +26,7 @@
 #include "e2e/expected_text.h"
 #include "e2e/platform_expectations.h"
 #include "e2e/run_tool.h"
+#include "json/json_run.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 
@@ -51,7 +58,17 @@ Reported SoundImage(const PluginImage& image, const std::string& path) {
   return Image(path, e2e::ContainerReport(e2e::ReportOf(image, path)));
 }
 
-// A name the Windows programs refuse, shown as `shown`.
+// Whether `program` refuses a name outside the code page: the Windows text
+// program does.
+bool RefusesNamesOutsideTheCodePage(const Program& program) { return e2e::WindowsProgramUnderTest() && !program.json; }
+
+// How `program` names a file whose name is `utf8`: the text program in its
+// code page, vhdx-inspect-json by the name itself.
+std::string AsNamedBy(const Program& program, const std::string& utf8) {
+  return program.json ? utf8 : InProgramCodePage(utf8);
+}
+
+// A name the Windows text program refuses, shown as `shown`.
 Reported Refused(const std::string& shown) {
   return Image(
       shown,
@@ -70,14 +87,15 @@ TEST(FileNames, ANameWithALetterOfTheCodePage) {
   image.WriteTo(scratch / name);
   for (const Program& program : BothPrograms()) {
     ExpectReported(program, program.Run({"-f", scratch / name}),
-                   {SoundImage(image, InProgramCodePage(scratch / name))});
+                   {SoundImage(image, AsNamedBy(program, scratch / name))});
     ExpectReported(program, program.Run({"-p", scratch.path().string()}),
-                   {SoundImage(image, InProgramCodePage(e2e::ScannedPath(scratch.path().string(), name)))});
+                   {SoundImage(image, AsNamedBy(program, e2e::ScannedPath(scratch.path().string(), name)))});
   }
 }
 
 // `-f mā.vhdx` beside a sound `ma.vhdx`, in each form an option's value can
-// take: the Windows programs refuse the name, the Linux programs inspect it.
+// take: the Windows text program refuses the name, vhdx-inspect-json and the
+// Linux programs inspect it.
 TEST(FileNames, AnImageNameOutsideTheCodePageIsRefusedNotTakenForItsLookAlike) {
   if (e2e::WindowsProgramUnderTest()) {
     ASSERT_EQ(InProgramCodePage("m" + kMacronA + ".vhdx"), "m?.vhdx");
@@ -89,9 +107,9 @@ TEST(FileNames, AnImageNameOutsideTheCodePageIsRefusedNotTakenForItsLookAlike) {
   image.WriteTo(named);
   Decoy().WriteTo(decoy);
 
-  const Reported expected =
-      e2e::WindowsProgramUnderTest() ? Refused(InProgramCodePage(named)) : SoundImage(image, named);
   for (const Program& program : BothPrograms()) {
+    const Reported expected =
+        RefusesNamesOutsideTheCodePage(program) ? Refused(InProgramCodePage(named)) : SoundImage(image, named);
     std::vector<std::vector<std::string>> forms = {
         {"-f", named}, {"-f" + named}, {"--vhdx-file=" + named}, {"--vhdx-file", named}};
     if (program.json) forms.push_back({named});  // an image path without its option
@@ -115,10 +133,10 @@ TEST(FileNames, AFolderNameOutsideTheCodePageIsRefusedNotTakenForItsLookAlike) {
   image.WriteTo((named / "image.vhdx").string());
   Decoy().WriteTo((decoy / "image.vhdx").string());
 
-  const Reported expected = e2e::WindowsProgramUnderTest()
-                                ? Problem("VHDX directory " + InProgramCodePage(named.string()) + " does not exist.")
-                                : SoundImage(image, e2e::ScannedPath(named.string(), "image.vhdx"));
   for (const Program& program : BothPrograms()) {
+    const Reported expected = RefusesNamesOutsideTheCodePage(program)
+                                  ? Problem("VHDX directory " + InProgramCodePage(named.string()) + " does not exist.")
+                                  : SoundImage(image, e2e::ScannedPath(named.string(), "image.vhdx"));
     const testsupport::ProgramRun run = program.Run({"-p", named.string()});
     ExpectReported(program, run, {expected});
     EXPECT_EQ(run.out.find(decoy.string()), std::string::npos) << "the decoy folder was walked";
@@ -126,8 +144,9 @@ TEST(FileNames, AFolderNameOutsideTheCodePageIsRefusedNotTakenForItsLookAlike) {
 }
 
 // A walked folder with `mā.vhdx` and a name without any look-alike beside a
-// sound `ma.vhdx`: the Windows programs report the first two as names they
-// cannot open, go on, and report `ma.vhdx` once, under its own name.
+// sound `ma.vhdx`: the Windows text program reports the first two as names
+// it cannot open, goes on, and reports `ma.vhdx` once, under its own name;
+// vhdx-inspect-json inspects all three, each by its own name.
 TEST(FileNames, WalkedNamesOutsideTheCodePageAreRefusedAndTheWalkGoesOn) {
   ScratchDirectory scratch;
   const std::string folder = scratch.path().string();
@@ -139,20 +158,70 @@ TEST(FileNames, WalkedNamesOutsideTheCodePageAreRefusedAndTheWalkGoesOn) {
   image.WriteTo(scratch / noLookAlike);
   decoy.WriteTo(scratch / "ma.vhdx");
 
-  std::vector<Reported> expected;
-  for (const std::string& name : e2e::NamesInListingOrder(scratch.path())) {
-    const std::string path = InProgramCodePage(e2e::ScannedPath(folder, name));
-    if (name == "ma.vhdx") {
-      expected.push_back(SoundImage(decoy, path));
-    } else if (e2e::WindowsProgramUnderTest()) {
-      expected.push_back(Refused(path));
-    } else {
-      expected.push_back(SoundImage(image, path));
-    }
-  }
   for (const Program& program : BothPrograms()) {
+    std::vector<Reported> expected;
+    for (const std::string& name : e2e::NamesInListingOrder(scratch.path())) {
+      const std::string path = AsNamedBy(program, e2e::ScannedPath(folder, name));
+      if (name == "ma.vhdx") {
+        expected.push_back(SoundImage(decoy, path));
+      } else if (RefusesNamesOutsideTheCodePage(program)) {
+        expected.push_back(Refused(path));
+      } else {
+        expected.push_back(SoundImage(image, path));
+      }
+    }
     ExpectReported(program, program.Run({"-p", folder}), expected);
   }
+}
+
+// Names in Japanese, Greek and Cyrillic and with an emoji outside the Basic
+// Multilingual Plane, each with a header checksum broken, beside a sound
+// `ma.vhdx` decoy: vhdx-inspect-json opens each by its own name, given as an
+// argument, as a list's line and by a folder walk, and shows the name.
+TEST(FileNames, TheJsonProgramOpensEveryNameByItself) {
+  const std::vector<std::string> names = {"\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF.vhdx",  // ディスク
+                                          "\xCE\xB4\xCE\xAF\xCF\x83\xCE\xBA\xCE\xBF\xCF\x82.vhdx",  // δίσκος
+                                          "\xD0\xB4\xD0\xB8\xD1\x81\xD0\xBA.vhdx",                  // диск
+                                          "\xF0\x9F\x92\xBE.vhdx",                                  // U+1F4BE
+                                          "m" + kMacronA + ".vhdx"};
+  ScratchDirectory scratch;
+  const std::string folder = scratch.path().string();
+  PluginImage broken = Named();
+  broken.Put8(broken.layout().header(2) + 4095, 0x01);  // the current header's checksum no longer fits
+  for (const std::string& name : names) broken.WriteTo(scratch / name);
+  Decoy().WriteTo(scratch / "ma.vhdx");
+  const Program& json = BothPrograms().back();
+
+  std::vector<std::string> arguments;
+  std::string list;
+  for (const std::string& name : names) {
+    arguments.push_back(scratch / name);
+    list += scratch / name;
+    list += '\n';
+  }
+  const testsupport::ProgramRun byArguments = json.Run(arguments);
+  const std::string listFile = scratch / "list.txt";
+  std::ofstream(listFile, std::ios::binary) << list;
+  const testsupport::ProgramRun byList = json.Run({"--files-from", listFile});
+  for (const testsupport::ProgramRun* run : {&byArguments, &byList}) {
+    const std::vector<nlohmann::json> objects = json_test::JsonLines(run->out);
+    ASSERT_EQ(objects.size(), names.size()) << run->out << run->err;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(objects[i]["path"], AsJsonShowsIt(scratch / names[i]));
+      EXPECT_EQ(objects[i]["verdict"], "corrupt") << names[i];
+      EXPECT_EQ(objects[i]["failure"]["check"], "header.crc") << names[i];
+    }
+    EXPECT_EQ(run->status, json_test::kImageNotSound);
+  }
+
+  const testsupport::ProgramRun walked = json.Run({"-p", folder});
+  std::size_t images = 0;
+  for (const nlohmann::json& object : json_test::JsonLines(walked.out)) {
+    ++images;
+    const bool decoy = object["path"] == AsJsonShowsIt(e2e::ScannedPath(folder, "ma.vhdx"));
+    EXPECT_EQ(object["verdict"], decoy ? "sound" : "corrupt") << object["path"];
+  }
+  EXPECT_EQ(images, names.size() + 1) << walked.out << walked.err;
 }
 
 }  // namespace
