@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,6 +123,35 @@ TEST(InspectionOnWin32Test, ATrailerBeyondTheSignedRangeGivesTheSetFilePointerEx
   ASSERT_TRUE(result.failure);
   EXPECT_EQ(result.failure->check, vhdx_inspect::Check::kGptTrailerSeek);
   EXPECT_EQ(result.failure->message, "SetFilePointerEx failed with status 0x83 for file: " + path.str());
+}
+
+// A name that only UTF-16 can hold: an unpaired surrogate. The library opens
+// the file by that exact name, and the inspection shows it with U+FFFD.
+TEST(InspectionOnWin32Test, OpensANameWithAnUnpairedSurrogateByItself) {
+  ScratchPath prefix("");
+  const std::string ascii = prefix.str() + "-lone-";
+  std::wstring name(ascii.begin(), ascii.end());
+  name += static_cast<wchar_t>(0xD800);
+  name += L".vhdx";
+  const PluginImage image = PluginImage::Build(ImageDescription{});
+  const HANDLE file =
+      ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    // NTFS holds such a name; wine keeps names as UTF-8 on Linux, which cannot.
+    GTEST_SKIP() << "this file system cannot hold a name with an unpaired surrogate (status " << ::GetLastError()
+                 << ")";
+  }
+  DWORD written = 0;
+  const bool wrote =
+      ::WriteFile(file, image.bytes().data(), static_cast<DWORD>(image.bytes().size()), &written, nullptr);
+  ::CloseHandle(file);
+  ASSERT_TRUE(wrote && written == image.bytes().size());
+
+  vhdx_inspect::Inspector inspector;
+  const vhdx_inspect::Inspection result = inspector.Inspect(std::filesystem::path(name));
+  ::DeleteFileW(name.c_str());
+  EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kSound) << (result.failure ? result.failure->message : "");
+  EXPECT_EQ(result.path, ascii + "\xEF\xBF\xBD.vhdx");
 }
 
 }  // namespace
