@@ -3,6 +3,8 @@
 
     run_suite.py TEST_FILE          pytest on it; exit 0, or 1 on any failure
     run_suite.py --missing REASON   the module was not built: skip (77)
+    run_suite.py --switched-off REASON
+                                    the build left it out by choice: skip (77), in CI too
 
 A skip exits 77, which ctest shows as skipped; in CI (CI=true), where every
 dependency is installed, it exits 1 instead. pytest's "no tests collected"
@@ -25,6 +27,9 @@ def skip(reason):
 def main(argv):
     if argv[1:2] == ["--missing"]:
         return skip(argv[2])
+    if argv[1:2] == ["--switched-off"]:
+        print(f"SKIP: {argv[2]}")
+        return SKIPPED
     try:
         import pytest
     except ImportError:
