@@ -38,6 +38,12 @@ fi
 cmake --preset bench -B "$build" >/dev/null  # CMakePresets.json
 cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
   vhdx-inspect-json read_policy_bench
+# The Python module (python/), when pybind11 is there; Debian's python3 runs it.
+python_module=
+if cmake --build "$build" --target vhdx_python_native >/dev/null 2>&1; then
+  python_module=$build/python
+fi
+python_bench() { PYTHONPATH=$python_module /usr/bin/python3 bench/python_bench.py "$@"; }
 # The slow-storage pass-through (tests/support/slow_mount.cpp), when libfuse3 is there.
 slow_mount=
 if cmake --build "$build" --target slow_mount >/dev/null 2>&1 && [[ -w /dev/fuse ]] && command -v fusermount3 >/dev/null; then
@@ -121,6 +127,10 @@ if [[ -n $slow_mount ]]; then
   rounds=3
   jobs_slow_ratio=$(interleave jobs-slow 1 "$json -j 1 -p $mount_point/n100" "$json -p $mount_point/n100")
   rounds=$saved_rounds
+  if [[ -n $python_module ]]; then
+    echo "timing the Python module, 4 threads against 1, 100 images at 2 ms a request, 3 rounds ..."
+    read -r py_threads_ratio py_one_ms py_four_ms < <(python_bench threads "$mount_point/n100" 3)
+  fi
   fusermount3 -u "$mount_point"
   wait
 fi
@@ -149,6 +159,24 @@ if [[ -n $slow_mount ]]; then
   rounds=$saved_rounds
   fusermount3 -u "$mount_point"
   wait
+fi
+
+# The Python module against the JSON program, and the Dask example.
+py_threads_ratio=${py_threads_ratio:-"n/a (no FUSE)"} py_one_ms=${py_one_ms:-} py_four_ms=${py_four_ms:-}
+py_ratio="n/a (no module)" py_ms= py_json_ms= py_to_json_ratio= dask_figure="n/a"
+if [[ -n $python_module ]]; then
+  echo "timing vhdx_inspect.inspect against vhdx-inspect-json -j 1, $images images, $rounds rounds ..."
+  read -r py_ratio py_ms py_json_ms py_to_json_ratio < <(python_bench local "$work/n$images" "$json" "$rounds")
+  if /usr/bin/python3 -c 'import distributed' 2>/dev/null; then
+    echo "the Dask example on a LocalCluster of 2 workers, $images images ..."
+    PYTHONPATH=$python_module /usr/bin/python3 examples/python/dask_scan.py -p "$work/n$images" --workers 2 \
+      >"$results/dask.jsonl" 2>"$results/dask.txt" || true
+    "$json" -p "$work/n$images" >"$results/json.jsonl" || true
+    same=$(cmp -s "$results/dask.jsonl" "$results/json.jsonl" && echo "equal to" || echo "DIFFERENT from")
+    dask_figure="$(grep -o '[0-9]* images in .*' "$results/dask.txt" | head -1); $(grep -o 'cluster ready in .*' "$results/dask.txt"); output $same vhdx-inspect-json's"
+  else
+    dask_figure="n/a (python3-distributed is not installed)"
+  fi
 fi
 
 echo "timing one image (-f), $rounds rounds ..."
@@ -241,6 +269,16 @@ The library's read policies, the sample image (read_policy_bench)
 | read calls per image | $whole_reads | $examined_reads | | <= 5 | $(at_most "$examined_reads" 5) |
 | local disk, page cache warm, -j 1: time whole / examined | | | $policy_local_ratio | >= 1.3 | $(at_least "$policy_local_ratio" 1.3) |
 | 1 ms a request + one 110 MB/s link, 100 images, -j 8: time whole / examined | | | $policy_slow_ratio | >= 3.5 | $(at_least "${policy_slow_ratio%% *}" 3.5) |
+
+The Python module (vhdx_inspect) against vhdx-inspect-json, the same images in the same run
+
+| Measure | Python | JSON | Ratio | Target | |
+|---|---|---|---|---|---|
+| vhdx_inspect.inspect, one thread, against -j 1, $images images: wall time per image | $py_ms ms | $py_json_ms ms | $py_ratio | <= 1.30 | $(at_most "${py_ratio%% *}" 1.30) |
+| the same with to_json() of each image, ratio | | | $py_to_json_ratio | | |
+| 1 thread time / 4 threads time, 100 images at 2 ms a request | $py_one_ms ms | $py_four_ms ms | $py_threads_ratio | >= 3 | $(at_least "${py_threads_ratio%% *}" 3) |
+
+Dask example (examples/python/dask_scan.py, LocalCluster, 2 worker processes, batches of 64): $dask_figure
 EOF
 echo
 grep -E "_median" "$results/checksums.txt" "$results/inspection.txt" | sed 's/^[^:]*://' || true

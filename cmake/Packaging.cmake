@@ -11,7 +11,11 @@
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
 # version is the project version. The library's headers, static library,
 # CMake package and pkg-config file (cmake/LibraryPackage.cmake) make a second
-# package, libvhdx-inspect-dev.
+# package, libvhdx-inspect-dev. The Python module (python/CMakeLists.txt),
+# when it is built, makes a third, python3-vhdx-inspect:
+#
+#   lib/python3/dist-packages/vhdx_inspect/   __init__.py, __init__.pyi, py.typed
+#                                             and _native<the interpreter's extension suffix>
 #
 # For Windows, CPack makes a zip instead (`make package-windows`):
 # vhdx-inspect-<version>-win64.zip, with one folder holding
@@ -68,5 +72,21 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)  # a static library and head
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libstdc++-12-dev | libstdc++-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "check plugin VHDX images: C++ library (development files)\nThe vhdx-inspect library inspects one plugin VHDX image and returns the\nresult as a value: the verdict, the first failed check with its line, the\nGPT verification's findings and every record read. This package holds the\nheaders, the static library, the CMake package (find_package(VhdxInspect))\nand the pkg-config file.")
+
+# The Python module, for Debian's python3 of this build: the interpreter's
+# version bounds it, as Debian's own python3-* extension packages are bound.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-vhdx-inspect)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS ON)
+if(VHDX_PYTHON3 AND NOT VHDX_PYTHON_MODULE_MISSING)
+  execute_process(COMMAND ${VHDX_PYTHON3} -c "import sys; print('%d.%d' % sys.version_info[:2]); print('%d.%d' % (sys.version_info[0], sys.version_info[1] + 1))"
+                  OUTPUT_VARIABLE python_versions OUTPUT_STRIP_TRAILING_WHITESPACE)
+  string(REPLACE "\n" ";" python_versions "${python_versions}")
+  list(GET python_versions 0 python_version)
+  list(GET python_versions 1 python_next_version)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= ${python_version}~), python3 (<< ${python_next_version})")
+endif()
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+    "check plugin VHDX images: Python 3 module\nThe module vhdx_inspect inspects plugin VHDX images from Python: by path\n(str, bytes or os.PathLike) or in memory, with the GIL released, and returns\nthe verdict, the failed check, the GPT findings and every record read;\nto_dict() is the object that vhdx-inspect-json writes. Type stubs included.")
 
 include(CPack)

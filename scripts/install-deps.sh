@@ -24,12 +24,17 @@ if [[ "${1:-}" == "test" ]]; then
   # The slow-storage pass-through of the parallel-scan tests
   # (tests/support/slow_mount.cpp).
   packages+=(libfuse3-dev fuse3)
+  # The Python module (python/) and its tests: pybind11, pytest, mypy for its
+  # stubs, Dask's scheduler for the example (examples/python/).
+  packages+=(pybind11-dev python3-dev python3-pytest mypy python3-dask python3-distributed)
 elif [[ "${1:-}" == "lint" ]]; then
   # The format check and clang-tidy (with run-clang-tidy-14); configuring
   # the build for its compile database needs GoogleTest.
   packages+=(libgtest-dev clang-format-14 clang-tidy-14)
 elif [[ "${1:-}" == "package" ]]; then
   packages+=(libgtest-dev zlib1g-dev dpkg-dev file)
+  # python3-vhdx-inspect: the module is built with pybind11 for Debian's python3.
+  packages+=(pybind11-dev python3-dev)
 fi
 # Without an argument: only what `make run` builds, the program and the
 # sample writer.

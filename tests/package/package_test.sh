@@ -3,10 +3,12 @@
 # into a scratch root against this machine's installed packages, and the
 # installed program, manual page and bash completion are tried there.
 #
-#   package_test.sh <build dir> <project version> <make_sample_image> <source dir>
+#   package_test.sh <build dir> <project version> <make_sample_image> <source dir> [build-consumer|no-consumer] [python|no-python]
 #
 # The library's package, libvhdx-inspect-dev, is installed beside it, and the
 # example consumer (examples/consumer) is built against what it installed.
+# With "python" the Python module's package, python3-vhdx-inspect, is made
+# too, installed, and imported by Debian's python3 from where it installed it.
 #
 # Exit status 77 (skipped) when the packaging tools are not installed.
 set -uo pipefail
@@ -20,6 +22,7 @@ version=$2
 make_sample_image=$3
 source=$4
 consumer=${5:-build-consumer}  # no-consumer: the library was built with the sanitizers
+python=${6:-no-python}         # python: the Python module was built
 
 for tool in cpack dpkg dpkg-deb dpkg-shlibdeps groff man; do
   if ! command -v "$tool" >/dev/null; then
@@ -44,8 +47,10 @@ if ! (cd "$build" && cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1;
 fi
 shopt -s nullglob
 debs=("$scratch"/out/*.deb)
-if [[ ${#debs[@]} -ne 2 ]]; then
-  echo "FAIL: cpack made ${#debs[@]} .deb files, expected two"
+expected_debs=2
+[[ $python == python ]] && expected_debs=3
+if [[ ${#debs[@]} -ne $expected_debs ]]; then
+  echo "FAIL: cpack made ${#debs[@]} .deb files, expected $expected_debs: $(cd "$scratch/out" && echo *.deb)"
   exit 1
 fi
 arch=$(dpkg --print-architecture)
@@ -265,6 +270,53 @@ elif cmake -S "$source/examples/consumer" -B "$scratch/consumer" -DCMAKE_PREFIX_
 else
   cat "$scratch/consumer.log"
   fail "the example consumer does not build against the installed -dev package"
+fi
+
+# --- The Python module's package ---------------------------------------------------
+if [[ $python == python ]]; then
+  python_deb=$scratch/out/python3-vhdx-inspect_${version}_${arch}.deb
+  if [[ ! -f $python_deb ]]; then
+    fail "no python3-vhdx-inspect_${version}_${arch}.deb among $(ls "$scratch/out")"
+  else
+    [[ $(dpkg-deb -f "$python_deb" Section) == python ]] || fail "python3-vhdx-inspect is not in section python"
+    python_depends=$(dpkg-deb -f "$python_deb" Depends)
+    # Computed from the extension module (the C++ runtime, libc), and bound
+    # to the interpreter's version.
+    for library in libstdc++6 libc6 python3; do
+      [[ $python_depends == *"$library"* ]] || fail "python3-vhdx-inspect's Depends lacks $library: $python_depends"
+    done
+    suffix=$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
+    python_contents=$(dpkg-deb -c "$python_deb" | awk '{print $NF}')
+    for file in __init__.py __init__.pyi py.typed "_native$suffix"; do
+      grep -qx "\./usr/lib/python3/dist-packages/vhdx_inspect/$file" <<<"$python_contents" ||
+        fail "python3-vhdx-inspect does not hold /usr/lib/python3/dist-packages/vhdx_inspect/$file"
+    done
+    IFS=',' read -ra clauses <<<"$python_depends"
+    for clause in "${clauses[@]}"; do
+      for alternative in ${clause//|/ }; do
+        [[ $alternative == \(* || $alternative == *\) || $alternative =~ ^[\<\>=]+$ ]] && continue
+        grep -qx "Package: $alternative" "$root/var/lib/dpkg/status" && continue
+        if record=$(dpkg-query -s "$alternative" 2>/dev/null); then
+          printf '%s\n\n' "$record" >>"$root/var/lib/dpkg/status"
+        fi
+      done
+    done
+    if ! dpkg --root="$root" --force-not-root --log=/dev/null -i "$python_deb" >"$scratch/dpkg-python.log" 2>&1; then
+      cat "$scratch/dpkg-python.log"
+      fail "dpkg could not install python3-vhdx-inspect (Depends: $python_depends)"
+    fi
+    # Debian's python3 imports it from the installed dist-packages folder
+    # alone (-I: no user site, no PYTHONPATH, no current folder).
+    imported=$(cd / && /usr/bin/python3 -I -c '
+import sys
+sys.path.insert(0, sys.argv[1])
+import vhdx_inspect
+result = vhdx_inspect.inspect(sys.argv[2])
+print(vhdx_inspect.__file__.startswith(sys.argv[1]), result.verdict.value, result.to_dict()["path"])' \
+      "$root/usr/lib/python3/dist-packages" "$sample" 2>&1)
+    [[ $imported == "True sound $sample" ]] ||
+      fail "python3 -c 'import vhdx_inspect' from the installed package: $imported"
+  fi
 fi
 
 if [[ $failures -ne 0 ]]; then
