@@ -32,7 +32,8 @@ bool InterruptRequested();
 class InterruptsHeldBack {
  public:
   InterruptsHeldBack();
-  ~InterruptsHeldBack();
+  // Defined by each backend: the POSIX one restores the signal mask.
+  ~InterruptsHeldBack();  // NOLINT(performance-trivially-destructible)
   InterruptsHeldBack(const InterruptsHeldBack&) = delete;
   InterruptsHeldBack& operator=(const InterruptsHeldBack&) = delete;
 

@@ -59,7 +59,6 @@ Inspection InspectCounting(std::span<const std::byte> bytes, ReadPolicy policy, 
   return inspect::InspectOpened(inspector, "image.vhdx", testsupport::OpenCountingFile(bytes, count, known));
 }
 
-
 // ---------------------------------------------------------------------------
 // Budgets, by a file that counts its reads.
 
