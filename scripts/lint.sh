@@ -20,7 +20,7 @@
 # run, unless VHDX_LINT_WINDOWS=required (CI), which makes that a failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-product_folders=(src programs)
+product_folders=(src programs python)
 source_folders=("${product_folders[@]}" include tests bench fuzz examples)
 mapfile -t sources < <(find "${source_folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 if [[ "${1:-}" == "--format" ]]; then
