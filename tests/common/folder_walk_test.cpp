@@ -95,7 +95,10 @@ TEST(WalkFolder, ImagesUnderEachRuleWithAndWithoutTheFoldersBelow) {
   Touch(root / "sub" / "D.Vhdx");
   fs::create_directories(root / "folder.vhdx");
   Touch(root / "folder.vhdx" / "e.vhdx");
-  const auto at = [&root](const fs::path& relative) { return (root / relative).string(); };
+  // `relative` with "/" between its parts, joined as the system joins them.
+  const auto at = [&root](const std::string& relative) {
+    return (root / fs::path(relative).make_preferred()).string();
+  };
 
   struct Case {
     ImageExtension extension;
