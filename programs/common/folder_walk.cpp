@@ -27,7 +27,11 @@ class Walk {
       sink_.BeforeEntry();
       Entry(it->path());
     }
-    if (error) sink_.FolderNotListed(shown, error.message());
+    if (error) {
+      // A listing cut short by a signal (EINTR) is the sink's to end.
+      sink_.BeforeEntry();
+      sink_.FolderNotListed(shown, error.message());
+    }
   }
 
  private:
@@ -46,7 +50,11 @@ class Walk {
     const fs::file_status status = fs::status(entry, error);
     if (error && status.type() != fs::file_not_found) {
       // Only an image's entry is worth a word; any other is skipped silently.
-      if (IsImage(entry)) sink_.EntryNotExamined(Named(entry), error.message());
+      // A status cut short by a signal (EINTR) is the sink's to end first.
+      if (IsImage(entry)) {
+        sink_.BeforeEntry();
+        sink_.EntryNotExamined(Named(entry), error.message());
+      }
       return;
     }
     if (fs::is_directory(status) || !IsImage(entry)) return;
@@ -84,6 +92,7 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
     return;
   }
   if (error) {
+    sink.BeforeEntry();  // a status cut short by a signal (EINTR) is the sink's to end
     sink.FolderNotListed(folder.path, error.message());
     return;
   }

@@ -27,8 +27,10 @@ struct WalkRule {
 class WalkSink {
  public:
   virtual ~WalkSink() = default;
-  // Called before each entry of a listing, also of one that holds no image:
-  // where a sink may end a long walk (by throwing).
+  // Called before each entry of a listing, also of one that holds no image,
+  // and before EntryNotExamined and FolderNotListed for a folder found to be
+  // one (a signal may have cut the status or listing short, with EINTR):
+  // where a sink may end a long walk (by throwing) before any such line.
   virtual void BeforeEntry() {}
   // An entry that is not a folder and whose name is an image's.
   virtual void Image(const NamedPath& image) = 0;

@@ -206,5 +206,42 @@ TEST(WalkFolder, AFolderThatCannotBeWalked) {
   }
 }
 
+// A status or listing that fails may have been cut short by a signal
+// (EINTR): the stop check comes before its line, so a sink that stops there
+// writes no such line. A link to itself fails every status (ELOOP), also for
+// root.
+TEST(WalkFolder, TheStopCheckComesBeforeAnEntryOrFolderThatFails) {
+  Scratch scratch;
+  const fs::path root = scratch.path() / "root";
+  fs::create_directories(root);
+  std::error_code error;
+  fs::create_symlink("loop.vhdx", root / "loop.vhdx", error);
+  if (error) GTEST_SKIP() << "no symbolic link here: " << error.message();
+  fs::create_symlink("looping", scratch.path() / "looping");
+  const std::string loop = (root / "loop.vhdx").string();
+  const std::string looping = (scratch.path() / "looping").string();
+
+  struct Case {
+    std::string folder;
+    std::string line;
+    int checks;  // the stop checks of the whole walk: the entry's and the line's
+  };
+  const Case cases[] = {
+      {root.string(), "entry " + loop, 2},
+      {looping, "listed " + looping, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    Recorder all;
+    WalkFolder({c.folder, true}, WalkRule{ImageExtension::kExact, true}, all);
+    EXPECT_EQ(all.lines, std::vector<std::string>{c.line});
+    EXPECT_EQ(all.entries, c.checks);
+    Recorder stopped;
+    stopped.stopAt = c.checks;
+    EXPECT_THROW(WalkFolder({c.folder, true}, WalkRule{ImageExtension::kExact, true}, stopped), Recorder::Stopped);
+    EXPECT_TRUE(stopped.lines.empty()) << stopped.lines.front();
+  }
+}
+
 }  // namespace
 }  // namespace common
