@@ -113,7 +113,7 @@ json_text_ms=$(per_image_ms 3 "$images" json)
 json_cpu_ratio=$(column_median 4 json)
 
 # Parallel scans: the default -j against -j 1, on local disk and through a
-# mount that adds 2 ms to every open and read (tests/support/slow_mount.cpp).
+# mount that adds 2 ms to every open, read and listing (tests/support/slow_mount.cpp).
 echo "timing vhdx-inspect-json's default -j against -j 1, local disk, $rounds rounds ..."
 jobs_local_ratio=$(interleave jobs 3 "$json -j 1 -p $work/n$images" "$json -p $work/n$images")
 jobs_slow_ratio="n/a (no FUSE)"
@@ -140,7 +140,7 @@ fi
 # time through 1 ms a request and one shared 110 MB/s link at the JSON
 # program's default -j (8). Ratios are whole regions / examined extents.
 policy_bench=$build/bench/read_policy_bench
-policy_counts() { "$policy_bench" "$1" 1 "$work/n100" | awk '{printf "%s %s", $6, $8}'; }
+policy_counts() { "$policy_bench" "$1" 1 "$work/n100" | awk '{print $6, $8}'; }
 read -r whole_bytes whole_reads < <(policy_counts whole)
 read -r examined_bytes examined_reads < <(policy_counts examined)
 echo "timing the read policies, local disk, -j 1, $rounds rounds ..."

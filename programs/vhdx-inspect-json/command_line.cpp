@@ -99,7 +99,7 @@ int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
   if (request.jobs == 1) {
     run = std::make_unique<SequentialRun>(out);
   } else {
-    run = std::make_unique<ParallelRun>(out, request.jobs);
+    run = std::make_unique<ParallelRun>(out, err, request.jobs);
   }
   const bool whole = request.sources.empty()
                          ? ScanFolder(common::NamedPath{request.folder, true, common::NameForm::kUnicode},

@@ -28,11 +28,13 @@ std::size_t Cores() {
 
 }  // namespace
 
-ParallelRun::ParallelRun(std::ostream& out, unsigned jobs)
+ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
     : out_(out),
+      err_(err),
       slots_(jobs == 0 ? 1 : jobs),
       cores_(Cores()),
       limit_(std::min(cores_, slots_.size())),
+      most_(slots_.size()),
       windowStart_(std::chrono::steady_clock::now()),
       windowCpu_(platform::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
@@ -95,11 +97,9 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
     if (!slot.sound) allSound_ = false;
     slot = Slot{};
     ++written_;
-    const bool moreThreads = AdjustLimit();
     // The write, outside the lock: the workers go on meanwhile. A failed
     // write raises here, in the scan's thread, and stops the workers first.
     lock.unlock();
-    if (moreThreads) StartWorkers();
     try {
       WriteLine(line, out_);
     } catch (...) {
@@ -107,6 +107,13 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
       throw;
     }
     lock.lock();
+    // More at once only after a line went out: a report that cannot be
+    // written lets no further image in.
+    if (AdjustLimit()) {
+      lock.unlock();
+      StartWorkers();
+      lock.lock();
+    }
     wait = false;
   }
 }
@@ -128,10 +135,17 @@ void ParallelRun::StartWorkers() {
     std::thread worker;
     try {
       worker = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-      // The run goes on with the threads it has.
+    } catch (const std::system_error& e) {
+      // The run goes on with the threads it has, and asks for no more.
       lock.lock();
-      limit_ = std::max<std::size_t>(1, workers_.size());
+      most_ = std::max<std::size_t>(1, workers_.size());
+      limit_ = most_;
+      err_ << "vhdx-inspect-json: cannot start a thread (" << e.what() << "): going on with ";
+      if (workers_.empty()) {
+        err_ << "one image at a time" << std::endl;
+      } else {
+        err_ << workers_.size() << (workers_.size() == 1 ? " thread" : " threads") << std::endl;
+      }
       return;
     }
     lock.lock();
@@ -146,7 +160,7 @@ bool ParallelRun::AdjustLimit() {
   const double busy = std::chrono::duration<double>(cpu - windowCpu_) /
                       (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
   const std::size_t before = limit_;
-  limit_ = NextLimit(busy, limit_, cores_, slots_.size());
+  limit_ = NextLimit(busy, limit_, cores_, most_);
   windowStart_ = now;
   windowCpu_ = cpu;
   if (limit_ <= before) return false;

@@ -21,9 +21,11 @@
 // write blocked on a pipe and wakes a wait for a line within 50 ms; the
 // workers take no further image once it came.
 //
-// A thread that cannot be started (std::system_error) is not an error: the
-// run goes on with the threads it has, and with none, in the calling thread
-// one image after another, as with -j 1.
+// A thread that cannot be started (std::system_error) is told on the error
+// stream, once, and the run goes on with the threads it has, and with none,
+// in the calling thread one image after another, as with -j 1: every image
+// is still inspected and its line written, so the exit status is what the
+// images make it.
 #pragma once
 
 #include <chrono>
@@ -50,8 +52,9 @@ std::size_t NextLimit(double busy, std::size_t limit, std::size_t cores, std::si
 
 class ParallelRun final : public ImageRun {
  public:
-  // `jobs` workers (at least 1).
-  ParallelRun(std::ostream& out, unsigned jobs);
+  // Up to `jobs` workers (at least 1); `err` takes the line about a thread
+  // that could not be started.
+  ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs);
   ~ParallelRun() override;
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
@@ -88,6 +91,7 @@ class ParallelRun final : public ImageRun {
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
 
   std::ostream& out_;
+  std::ostream& err_;
   std::vector<Slot> slots_;       // slot of image i: i % slots_.size()
   std::uint64_t handedOver_ = 0;  // images given to Image()
   std::uint64_t written_ = 0;     // lines written
@@ -96,6 +100,7 @@ class ParallelRun final : public ImageRun {
   std::size_t active_ = 0;  // images being inspected now
   std::size_t cores_;
   std::size_t limit_;  // at most this many inspected at once
+  std::size_t most_;   // at most this many ever: N, or the threads there are once one could not start
   std::chrono::steady_clock::time_point windowStart_;
   std::chrono::nanoseconds windowCpu_{};
   // Inspectors between two inspections, the one put back last at the end:

@@ -3,28 +3,27 @@
 // system's cause, and the exit status is 2. A pipe whose reader has gone ends
 // the run by SIGPIPE, as it does for other command-line tools (on POSIX
 // systems).
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "both_programs.h"
 #include "e2e/platform_expectations.h"
+#include "support/access_time.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 
 namespace both_programs {
 namespace {
 
+using testsupport::AgeAccessTime;
 using testsupport::ImageDescription;
 using testsupport::PluginImage;
 using testsupport::ProgramRun;
+using testsupport::ReadSinceAged;
 using testsupport::ScratchDirectory;
 using testsupport::StandardOutput;
 
@@ -108,22 +107,9 @@ TEST(UnwritableOutput, TheRunStopsWithOneLineNamingTheCause) {
   }
 }
 
-// Access times tell which images a run read: each image's is set two days
-// back, and a read moves it forward (unless the file system does not keep
-// access times at all).
-void AgeAccessTime(const std::string& path) {
-  const timespec times[2] = {{std::time(nullptr) - 2 * 24 * 3600, 0}, {0, UTIME_OMIT}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
-bool ReadSinceAged(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && info.st_atim.tv_sec > std::time(nullptr) - 24 * 3600;
-}
-
 // In a folder walk the first write that fails ends the walk: the image whose
 // report could not be written is the last one read. (vhdx-inspect-json with
-// one job: with more, the images already handed to workers are read too.)
+// one job; with more, tests/json/folder_scan_test.cpp.)
 TEST(UnwritableOutput, AFolderWalkReadsNoFurtherImage) {
   ScratchDirectory scratch;
   const std::vector<std::string> images = WriteImages(scratch);

@@ -10,10 +10,12 @@
 #include <cctype>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/platform_expectations.h"
 #include "json_run.h"
+#include "support/access_time.h"
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "support/unprivileged.h"
@@ -241,6 +243,40 @@ TEST(JsonParallelScan, AnUnwritableOutputEndsTheRunWithStatusTwo) {
     EXPECT_EQ(run.err, "vhdx-inspect-json: cannot write the report to standard output: " +
                            e2e::UnwritableOutputCause(testsupport::StandardOutput::kFull) + "\n")
         << jobs;
+  }
+}
+
+// A failed write lets no further image in, at any -j: the images read are
+// the few already being inspected when it failed, never the many waiting
+// for a turn (all of them, were the waiting ones still taken).
+TEST(JsonParallelScan, AFailedWriteLetsNoFurtherImageIn) {
+  ScratchDirectory scratch;
+  const fs::path folder = scratch.path() / "images";
+  fs::create_directory(folder);
+  const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
+  const std::size_t count = 4 * cores + 24;
+  const PluginImage image = PluginImage::Build(ImageDescription{});
+  std::vector<std::string> images;
+  for (std::size_t i = 0; i < count; ++i) {
+    images.push_back((folder / ("image-" + std::to_string(1000 + i) + ".vhdx")).string());
+    image.WriteTo(images.back());
+  }
+  for (const std::string& path : images) testsupport::AgeAccessTime(path);
+  ASSERT_EQ(RunJson({"-f", images[0]}).status, kAllSound);
+  if (!testsupport::ReadSinceAged(images[0])) GTEST_SKIP() << "this file system does not record access times";
+
+  for (const char* jobs : {"8", "64"}) {
+    SCOPED_TRACE(jobs);
+    for (const std::string& path : images) testsupport::AgeAccessTime(path);
+    testsupport::RunLimits limits;
+    limits.output = testsupport::StandardOutput::kFull;
+    const ProgramRun run = RunJson({"-p", folder.string(), "-j", jobs}, limits);
+    ASSERT_EQ(run.status, kReportNotWritten) << run.err;
+    const auto read = static_cast<std::size_t>(std::count_if(images.begin(), images.end(), testsupport::ReadSinceAged));
+    EXPECT_GE(read, 1U);
+    // The first line's image, and what the threads (as many as the cores
+    // at first) took while its line was being written.
+    EXPECT_LE(read, 2 * cores + 2) << "of " << count;
   }
 }
 

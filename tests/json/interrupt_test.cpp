@@ -1,15 +1,21 @@
-// Ctrl+C during a parallel scan: the run ends with status 130 and one line
-// on standard error, the workers stop, and every line written is whole.
-// Signals are the Linux program's: the Windows program's console handler is
-// not reached this way under wine.
+// Ctrl+C and SIGTERM end a run within a second wherever it is: in a long
+// folder walk, in a parallel scan, and in a write blocked on a pipe that
+// nobody reads. The status is 130, standard error holds one line, and every
+// line written is whole. Signals are the Linux program's: the Windows
+// program's console handler is not reached this way under wine.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "json_run.h"
@@ -21,58 +27,133 @@ namespace json_test {
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-struct Interrupted {
-  std::string out;
-  std::string err;
-  int status = -1;
-};
+constexpr int kInterruptedStatus = 130;
+constexpr char kInterruptedLine[] = "vhdx-inspect-json: interrupted\n";
+// How long a run may take to end after the signal.
+constexpr std::chrono::seconds kWithin{1};
 
-// Runs the program with `arguments`, sends SIGINT once its first line is
-// out, and reads the rest.
-Interrupted RunAndInterruptAfterTheFirstLine(const std::vector<std::string>& arguments) {
-  int out[2];
-  int err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    ::dup2(err[1], STDERR_FILENO);
-    ::close(out[0]);
-    ::close(err[0]);
-    std::vector<char*> argv;
-    std::string program = VHDX_INSPECT_JSON_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  Interrupted result;
-  char buffer[4096];
-  bool sent = false;
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-    result.out.append(buffer, static_cast<std::size_t>(n));
-    if (!sent && result.out.find('\n') != std::string::npos) {
-      ::kill(child, SIGINT);
-      sent = true;
-    }
-  }
-  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;)
-    result.err.append(buffer, static_cast<std::size_t>(n));
-  ::close(out[0]);
-  ::close(err[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+// Appends what `descriptor` holds now to `text`; false at its end.
+bool ReadAvailable(int descriptor, std::string& text) {
+  char buffer[65536];
+  const ssize_t n = ::read(descriptor, buffer, sizeof buffer);
+  if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+  return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
 }
 
+// The program run with standard output and standard error on pipes that
+// the test reads when it chooses: left unread, standard output fills.
+class PipedRun {
+ public:
+  explicit PipedRun(const std::vector<std::string>& arguments) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> words = {VHDX_INSPECT_JSON_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    child_ = ::fork();
+    if (child_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      ::dup2(err[1], STDERR_FILENO);
+      const int input = ::open("/dev/null", O_RDONLY);
+      ::dup2(input, STDIN_FILENO);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+    ::fcntl(out_, F_SETFL, O_NONBLOCK);
+    ::fcntl(err_, F_SETFL, O_NONBLOCK);
+  }
+
+  ~PipedRun() {
+    if (child_ > 0 && !exited_) {
+      ::kill(child_, SIGKILL);
+      ::waitpid(child_, nullptr, 0);
+    }
+    ::close(out_);
+    ::close(err_);
+  }
+
+  PipedRun(const PipedRun&) = delete;
+  PipedRun& operator=(const PipedRun&) = delete;
+
+  // The bytes waiting in the standard output pipe.
+  int Unread() const {
+    int bytes = 0;
+    ::ioctl(out_, FIONREAD, &bytes);
+    return bytes;
+  }
+
+  // True while the program runs.
+  bool Running() {
+    if (exited_) return false;
+    int status = 0;
+    if (::waitpid(child_, &status, WNOHANG) != child_) return true;
+    exited_ = true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+
+  // Sends `signal`, then reads both streams until the program ends; how
+  // long it took to end is `seconds`.
+  void SignalAndFinish(int signal) {
+    const Clock::time_point sent = Clock::now();
+    ::kill(child_, signal);
+    while (Running()) {
+      if (Clock::now() - sent > std::chrono::seconds(30)) {
+        ::kill(child_, SIGKILL);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    seconds = std::chrono::duration<double>(Clock::now() - sent).count();
+    while (Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (ReadAvailable(out_, out)) {
+    }
+    while (ReadAvailable(err_, err)) {
+    }
+  }
+
+  std::string out;
+  std::string err;
+  double seconds = 0;
+  int status() const { return status_; }
+
+ private:
+  pid_t child_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+};
+
+// Every line of `out` is a whole JSON object.
+void ExpectWholeLines(const std::string& out) {
+  if (out.empty()) return;
+  EXPECT_EQ(out.back(), '\n') << "a line was cut short";
+  EXPECT_NO_FATAL_FAILURE(JsonLines(out.substr(0, out.rfind('\n') + 1)));
+}
+
+void ExpectInterrupted(const PipedRun& run) {
+  EXPECT_EQ(run.status(), kInterruptedStatus);
+  EXPECT_EQ(run.err, kInterruptedLine);
+  EXPECT_LT(run.seconds, std::chrono::duration<double>(kWithin).count()) << "the run did not end within a second";
+  ExpectWholeLines(run.out);
+}
+
+bool SignalsReachTheProgram() { return !WindowsJsonProgramUnderTest(); }
+
+// Images through a mount that delays every request by 5 ms: SIGINT once the
+// first line is out ends the scan at one job and at four.
 TEST(JsonInterrupt, CtrlCEndsAParallelScanBetweenWholeLines) {
-  if (WindowsJsonProgramUnderTest()) GTEST_SKIP() << "POSIX signals reach the Linux program only";
+  if (!SignalsReachTheProgram()) GTEST_SKIP() << "POSIX signals reach the Linux program only";
   if (const auto reason = SlowMount::Unavailable()) GTEST_SKIP() << *reason;
   testsupport::ScratchDirectory scratch;
   const fs::path source = scratch.path() / "images";
@@ -85,13 +166,83 @@ TEST(JsonInterrupt, CtrlCEndsAParallelScanBetweenWholeLines) {
 
   for (const char* jobs : {"1", "4"}) {
     SCOPED_TRACE(jobs);
-    const Interrupted run = RunAndInterruptAfterTheFirstLine({"-p", mount.path().string(), "-j", jobs});
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.err, "vhdx-inspect-json: interrupted\n");
-    ASSERT_FALSE(run.out.empty());
-    EXPECT_EQ(run.out.back(), '\n') << "a line was cut short";
-    const std::vector<nlohmann::json> lines = JsonLines(run.out);  // each line one whole object
+    PipedRun run({"-p", mount.path().string(), "-j", jobs});
+    const Clock::time_point start = Clock::now();
+    while (run.Unread() == 0 && run.Running() && Clock::now() - start < std::chrono::seconds(60)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(run.Running()) << "the scan ended before the signal";
+    run.SignalAndFinish(SIGINT);
+    ExpectInterrupted(run);
+    const std::vector<nlohmann::json> lines = JsonLines(run.out);
     EXPECT_LT(lines.size(), static_cast<std::size_t>(kImages)) << "the scan went on after the interrupt";
+  }
+}
+
+// A tree of 2,000 empty folders with one image at its end, through a mount
+// that delays each listing by 2 ms, as a share on the network does: the walk
+// takes seconds, and SIGINT or SIGTERM 0.3 s in ends it within a second,
+// before the image, at any -j.
+TEST(JsonInterrupt, ALongWalkEndsWithinASecond) {
+  if (!SignalsReachTheProgram()) GTEST_SKIP() << "POSIX signals reach the Linux program only";
+  if (const auto reason = SlowMount::Unavailable()) GTEST_SKIP() << *reason;
+  testsupport::ScratchDirectory scratch;
+  const fs::path source = scratch.path() / "tree";
+  for (int i = 0; i < 40; ++i) {
+    for (int j = 0; j < 50; ++j) fs::create_directories(source / ("d" + std::to_string(i)) / ("e" + std::to_string(j)));
+  }
+  fs::create_directories(source / "last");
+  testsupport::PluginImage::Build({}).WriteTo((source / "last" / "image.vhdx").string());
+  fs::create_directory(scratch.path() / "mount");
+  const SlowMount mount(source, scratch.path() / "mount", 2000);
+
+  struct Case {
+    const char* jobs;
+    int signal;
+  };
+  for (const Case& c : {Case{"1", SIGINT}, Case{"8", SIGINT}, Case{"64", SIGTERM}}) {
+    SCOPED_TRACE(std::string("-j ") + c.jobs + ", signal " + std::to_string(c.signal));
+    PipedRun run({"-r", "-p", mount.path().string(), "-j", c.jobs});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(run.Running()) << "the walk ended before the signal";
+    run.SignalAndFinish(c.signal);
+    ExpectInterrupted(run);
+    EXPECT_EQ(run.out, "") << "the walk reached the image";
+  }
+}
+
+// Standard output is a pipe that nobody reads: once it is full, the program
+// waits in its write. SIGINT ends it within a second, and what the pipe
+// holds is whole lines.
+TEST(JsonInterrupt, AWriteBlockedOnAnUnreadPipeEndsWithinASecond) {
+  if (!SignalsReachTheProgram()) GTEST_SKIP() << "POSIX signals reach the Linux program only";
+  testsupport::ScratchDirectory scratch;
+  const fs::path folder = scratch.path() / "images";
+  fs::create_directory(folder);
+  const testsupport::PluginImage image = testsupport::PluginImage::Build({});
+  // Far more lines than a pipe holds (64 KiB, about 15 lines).
+  for (int i = 0; i < 60; ++i) image.WriteTo((folder / ("image-" + std::to_string(100 + i) + ".vhdx")).string());
+
+  for (const char* jobs : {"1", "8"}) {
+    SCOPED_TRACE(jobs);
+    PipedRun run({"-p", folder.string(), "-j", jobs});
+    // Full: the pipe has stopped filling for 200 ms.
+    int unread = -1;
+    Clock::time_point still = Clock::now();
+    const Clock::time_point start = Clock::now();
+    while (Clock::now() - still < std::chrono::milliseconds(200)) {
+      ASSERT_TRUE(run.Running()) << "the program ended without waiting for the pipe";
+      ASSERT_LT(Clock::now() - start, std::chrono::seconds(60));
+      if (const int now = run.Unread(); now != unread) {
+        unread = now;
+        still = Clock::now();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GT(unread, 0);
+    run.SignalAndFinish(SIGINT);
+    ExpectInterrupted(run);
+    EXPECT_LT(JsonLines(run.out).size(), 60U);
   }
 }
 

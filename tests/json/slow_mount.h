@@ -18,7 +18,8 @@ class SlowMount {
   static std::optional<std::string> Unavailable();
 
   // Mounts `source` at `mountPoint` (an empty folder) with `latencyUs` for
-  // every open and read, and `slowUs` more for the file named `slowName`.
+  // every open, read and folder listing, and `slowUs` more for the file named
+  // `slowName`.
   // Throws std::runtime_error when the mount does not appear.
   SlowMount(const std::filesystem::path& source, const std::filesystem::path& mountPoint, long latencyUs,
             const std::string& slowName = "", long slowUs = 0);

@@ -1,11 +1,13 @@
 // slow_mount: a read-only FUSE pass-through of a folder that waits a fixed
-// time before every open and every read, as storage behind a network does,
+// time before every open, every read and every listing of a folder, as
+// storage behind a network does,
 // and can carry the bytes read over one link of limited bandwidth, for the
 // tests and the benchmark of parallel scans.
 //
 //   slow_mount [--link MB_PER_S] SOURCE MOUNTPOINT LATENCY_US [SLOW_NAME SLOW_US]
 //
-// Every open and read under MOUNTPOINT waits LATENCY_US microseconds; those
+// Every open, read and folder listing under MOUNTPOINT waits LATENCY_US
+// microseconds (a listing once, when it starts); those
 // of the file named SLOW_NAME wait SLOW_US more. With --link, every read
 // then waits for its bytes to cross one link of MB_PER_S megabytes (10^6
 // bytes) a second that all requests share, one after the other in the
@@ -79,7 +81,11 @@ int ReadLink(const char* path, char* buffer, size_t size) {
   return 0;
 }
 
-int ReadDir(const char* path, void* buffer, fuse_fill_dir_t filler, off_t, fuse_file_info*, fuse_readdir_flags) {
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info*, fuse_readdir_flags) {
+  // Every entry goes in the first request; the kernel asks once more, from
+  // the end, and finds none.
+  if (offset != 0) return 0;
+  Wait(path);
   DIR* directory = ::opendir(Real(path).c_str());
   if (directory == nullptr) return -errno;
   while (const dirent* entry = ::readdir(directory)) {
