@@ -40,13 +40,18 @@ test-sanitize:
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
-# The library and its tests under ThreadSanitizer: inspectors in several
-# threads at once (tests/inspect/threads_test.cpp).
+# Threads under ThreadSanitizer: inspectors in several threads at once
+# (tests/inspect/threads_test.cpp), and vhdx-inspect-json's -j: the parallel
+# scan, its limit, interrupts and a failed write (tests/json/). The program
+# runs instrumented; a race it hits ends it with status 66, which fails the
+# test that ran it.
 TSAN_BUILD ?= build-tsan
+TSAN_JSON_TESTS = JsonParallelScan.*:JsonInterrupt.*:JsonSlowStorage.*:NextLimit.*:ImageLists.EveryForm*
 test-tsan:
 	cmake --preset tsan -B $(TSAN_BUILD) $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target inspect_tests
-	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/inspect/inspect_tests --gtest_filter='InspectorsInThreads.*:Inspector.*'
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target inspect_tests json_tests vhdx-inspect-json
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(TSAN_BUILD)/tests/inspect/inspect_tests --gtest_filter='InspectorsInThreads.*:Inspector.*'
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(TSAN_BUILD)/tests/json/json_tests --gtest_filter='$(TSAN_JSON_TESTS)'
 
 # Every optional dependency switched off (the preset "minimal"), warnings as
 # errors: what needs one must build and skip without it (CI runs this).

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -277,6 +280,60 @@ TEST(JsonParallelScan, AFailedWriteLetsNoFurtherImageIn) {
     // The first line's image, and what the threads (as many as the cores
     // at first) took while its line was being written.
     EXPECT_LE(read, 2 * cores + 2) << "of " << count;
+  }
+}
+
+// The sanitizers' runtimes must come first among the libraries a program
+// loads, so a preload cannot go before them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kPreloadable = false;
+#else
+constexpr bool kPreloadable = true;
+#endif
+
+// Sets an environment variable for the programs this test runs.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
+  ~ScopedEnvironment() { ::unsetenv(name_); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+};
+
+// A thread that the system will not start (a process at its limit of
+// threads) is told in one line on standard error; the run goes on with the
+// threads it has, or one image at a time with none, and writes every line.
+TEST(JsonParallelScan, AThreadThatCannotStartIsToldAndTheRunGoesOn) {
+  if (WindowsJsonProgramUnderTest()) GTEST_SKIP() << "the preload is a Linux library";
+  if (!kPreloadable) GTEST_SKIP() << "a preload cannot go before the sanitizers' runtime";
+  ScratchDirectory scratch;
+  const fs::path folder = scratch.path() / "images";
+  fs::create_directory(folder);
+  const PluginImage image = PluginImage::Build(ImageDescription{});
+  for (int i = 0; i < 12; ++i) image.WriteTo((folder / ("image-" + std::to_string(10 + i) + ".vhdx")).string());
+  const ProgramRun expected = RunJson({"-p", folder.string(), "-j", "1"});
+  ASSERT_EQ(expected.status, kAllSound);
+
+  const ScopedEnvironment preload("LD_PRELOAD", VHDX_REFUSE_THREADS);
+  const std::string cause = std::strerror(EAGAIN);
+  struct Case {
+    const char* allowed;
+    std::string err;
+  };
+  for (const Case& c :
+       {Case{"0", "vhdx-inspect-json: cannot start a thread (" + cause + "): going on with one image at a time\n"},
+        Case{"1", "vhdx-inspect-json: cannot start a thread (" + cause + "): going on with 1 thread\n"}}) {
+    SCOPED_TRACE(c.allowed);
+    // With one core, a second thread is asked for only if the cores idle.
+    if (std::string(c.allowed) == "1" && std::thread::hardware_concurrency() < 2) continue;
+    const ScopedEnvironment allowed("VHDX_THREADS_ALLOWED", c.allowed);
+    const ProgramRun run = RunJson({"-p", folder.string(), "-j", "8"});
+    EXPECT_EQ(run.status, kAllSound);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, expected.out);
   }
 }
 
