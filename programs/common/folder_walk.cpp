@@ -2,6 +2,8 @@
 
 #include <boost/filesystem.hpp>
 
+#include <type_traits>
+
 namespace common {
 namespace {
 
@@ -9,6 +11,21 @@ namespace fs = boost::filesystem;
 using boost::system::error_code;
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The extension of a listed entry, as path::extension gives it: its name
+// from the last dot on, the dot included (a listing holds no "." or "..").
+// Taken from the path's characters: extension() builds the name and two
+// paths and compares them, 1,400 instructions an image of directory mode
+// more (callgrind).
+fs::path::string_type ExtensionOf(const fs::path& entry) {
+  const fs::path::string_type& name = entry.native();
+  const auto dot = name.rfind('.');
+  if (dot == fs::path::string_type::npos) return {};
+  for (auto i = dot + 1; i < name.size(); ++i) {
+    if (name[i] == '/' || name[i] == fs::path::preferred_separator) return {};
+  }
+  return name.substr(dot);
+}
 
 class Walk {
  public:
@@ -35,7 +52,13 @@ class Walk {
   }
 
  private:
-  bool IsImage(const fs::path& entry) const { return HasImageExtension(entry.extension().string(), rule_.extension); }
+  bool IsImage(const fs::path& entry) const {
+    if constexpr (std::is_same_v<fs::path::value_type, char>) {
+      return HasImageExtension(ExtensionOf(entry), rule_.extension);
+    } else {
+      return HasImageExtension(fs::path(ExtensionOf(entry)).string(), rule_.extension);
+    }
+  }
 
   void Entry(const fs::path& entry) {
     error_code error;

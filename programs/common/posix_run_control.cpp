@@ -7,12 +7,10 @@
 #include "common/run_control.h"
 
 namespace platform {
-namespace {
 
-// Set by the signal handler, read by every thread: a lock-free atomic is
-// both safe in a handler and free of data races.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<bool> detail::interrupted{false};
+
+namespace {
 
 void SetAction(void (*handler)(int)) {
   struct sigaction action {};
@@ -28,7 +26,7 @@ void SetAction(void (*handler)(int)) {
 // The first interrupt is recorded; the default action is back for the next
 // one, which ends the process at once.
 void RecordInterrupt(int) {
-  interrupted.store(true);
+  detail::interrupted.store(true);
   SetAction(SIG_DFL);  // sigaction is async-signal-safe
 }
 
@@ -49,8 +47,6 @@ std::chrono::nanoseconds ProcessCpuTime() {
 }
 
 void CatchInterrupt() { SetAction(RecordInterrupt); }
-
-bool InterruptRequested() { return interrupted.load(); }
 
 InterruptsHeldBack::InterruptsHeldBack() {
   const sigset_t signals = InterruptSignals();

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +37,8 @@ bool IsPipe(int descriptor) {
 
 }  // namespace
 
-bool WaitForRoomInPipe(int descriptor, std::size_t bytes) {
+bool WaitForRoomInStandardOutput(std::size_t bytes) {
+  const int descriptor = STDOUT_FILENO;
   if (bytes <= PIPE_BUF || !IsPipe(descriptor)) return true;
   // A reader that keeps up makes room within microseconds: the first pauses
   // are short (waiting a millisecond made a scan into `cat` 15 % slower);
@@ -55,7 +57,7 @@ bool WaitForRoomInPipe(int descriptor, std::size_t bytes) {
   }
 }
 #else
-bool WaitForRoomInPipe(int, std::size_t) { return true; }
+bool WaitForRoomInStandardOutput(std::size_t) { return true; }
 #endif
 
 }  // namespace platform

@@ -10,12 +10,12 @@
 
 namespace platform {
 
-// Waits until the pipe that `descriptor` writes to has room for `bytes` at
+// Waits until standard output, when it is a pipe, has room for `bytes` at
 // once (true), or until an interrupt is requested (false). True at once when
-// the descriptor is not a pipe, when `bytes` is at most PIPE_BUF, when
+// standard output is not a pipe, when `bytes` is at most PIPE_BUF, when
 // `bytes` is more than half the pipe holds (about 28 KB by default: such a
 // line may still be cut), and where the room cannot be known (systems other
 // than Linux).
-bool WaitForRoomInPipe(int descriptor, std::size_t bytes);
+bool WaitForRoomInStandardOutput(std::size_t bytes);
 
 }  // namespace platform

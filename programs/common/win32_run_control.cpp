@@ -5,17 +5,16 @@
 #include "common/run_control.h"
 
 namespace platform {
-namespace {
 
-// Set by the console's handler thread.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<bool> detail::interrupted{false};
+
+namespace {
 
 // The first Ctrl+C is recorded; the second goes on to the default handler,
 // which ends the process at once.
 BOOL WINAPI RecordInterrupt(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  return interrupted.exchange(true) ? FALSE : TRUE;
+  return detail::interrupted.exchange(true) ? FALSE : TRUE;
 }
 
 std::chrono::nanoseconds FromFileTime(const FILETIME& time) {
@@ -32,8 +31,6 @@ std::chrono::nanoseconds ProcessCpuTime() {
 }
 
 void CatchInterrupt() { ::SetConsoleCtrlHandler(RecordInterrupt, TRUE); }
-
-bool InterruptRequested() { return interrupted.load(); }
 
 InterruptsHeldBack::InterruptsHeldBack() = default;
 InterruptsHeldBack::~InterruptsHeldBack() = default;

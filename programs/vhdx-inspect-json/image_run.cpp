@@ -1,5 +1,6 @@
 #include "vhdx-inspect-json/image_run.h"
 
+#include "common/room_in_pipe.h"
 #include "common/run_control.h"
 #include "vhdx-inspect-json/json_report.h"
 
@@ -7,6 +8,10 @@ namespace json_app {
 
 void WriteLine(const std::string& line, std::ostream& out) {
   ThrowIfInterrupted();
+  // The report stream is standard output. A line is one write; one longer
+  // than a pipe takes whole waits for room, so that an interrupt never
+  // leaves part of it in the pipe.
+  if (!platform::WaitForRoomInStandardOutput(line.size() + 1)) throw RunInterrupted{};
   try {
     out << line << std::endl;
   } catch (...) {

@@ -10,6 +10,7 @@
 #include "vhdx/header_section_records.h"
 #include "vhdx/metadata.h"
 #include "vhdx/metadata_records.h"
+#include "vhdx/piece_arena.h"
 #include "vhdx/region_window.h"
 #include "vhdx_inspect/inspect.h"
 
@@ -27,10 +28,11 @@ struct WholeRegions {
 };
 
 // The working buffers, kept from image to image: those of whole regions,
-// made when an image is first read whole, and those of the partition tables.
-// Examined extents keep nothing between images but the partition tables'.
+// made when an image is first read whole, the arena of examined extents,
+// and those of the partition tables.
 struct Buffers {
   std::unique_ptr<WholeRegions> whole;
+  vhdx::PieceArena pieces;
   inspect::AreaBuffer partitionArea;
   inspect::AreaBuffer gptTrailer;
 };
@@ -98,13 +100,15 @@ constexpr vhdx::RegionChecks kMetadataRegionChecks{Check::kMetadataRegionSeek, C
 // inspector's buffers.
 class StageRegions {
  public:
-  StageRegions(platform::File& file, std::uint64_t fileSize) : file_(file), fileSize_(fileSize) {}
+  StageRegions(platform::File& file, std::uint64_t fileSize, vhdx::PieceArena& pieces)
+      : file_(file), fileSize_(fileSize), pieces_(&pieces) {}
   StageRegions(platform::File& file, vhdx_inspect::detail::WholeRegions& whole) : file_(file), whole_(&whole) {}
 
   // The header section; the file stands at its start after the open.
   RegionWindow HeaderSection() const {
     if (whole_ == nullptr) {
-      return RegionWindow::ExaminedExtents(file_, 0, vhdx::kHeaderSectionSize, kHeaderSectionChecks, fileSize_, true);
+      return RegionWindow::ExaminedExtents(file_, 0, vhdx::kHeaderSectionSize, kHeaderSectionChecks, fileSize_, true,
+                                           *pieces_);
     }
     return RegionWindow::WholeRegion(file_, 0, vhdx::kHeaderSectionSize, kHeaderSectionChecks, whole_->headerSection,
                                      true);
@@ -113,7 +117,7 @@ class StageRegions {
   RegionWindow MetadataRegion(std::uint64_t origin) const {
     if (whole_ == nullptr) {
       return RegionWindow::ExaminedExtents(file_, origin, vhdx::kMetadataRegionReadSize, kMetadataRegionChecks,
-                                           fileSize_, false);
+                                           fileSize_, false, *pieces_);
     }
     return RegionWindow::WholeRegion(file_, origin, vhdx::kMetadataRegionReadSize, kMetadataRegionChecks,
                                      whole_->metadataRegion, false);
@@ -122,6 +126,7 @@ class StageRegions {
  private:
   platform::File& file_;
   std::uint64_t fileSize_ = 0;
+  vhdx::PieceArena* pieces_ = nullptr;
   vhdx_inspect::detail::WholeRegions* whole_ = nullptr;
 };
 
@@ -152,7 +157,8 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
 
   vhdx::StageResult failed;
   if (fileSize) {
-    failed = RunStages(StageRegions(*file, *fileSize), inspection);
+    buffers->pieces.Reset();
+    failed = RunStages(StageRegions(*file, *fileSize, buffers->pieces), inspection);
   } else {
     vhdx_inspect::detail::WholeRegions* whole = vhdx_inspect::detail::Access::WholeOf(*buffers);
     if (whole == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);

@@ -23,7 +23,7 @@ constexpr ErrorCode kNotRegularFile = EINVAL;
 
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
   ~PosixFile() override { ::close(fd_); }
 
   bool Read(void* buffer, std::uint32_t size, std::uint32_t& bytesRead) override {
@@ -58,26 +58,24 @@ class PosixFile final : public File {
 
   ErrorCode LastError() const override { return lastError_; }
 
-  // Only regular files are opened, so fstat(2) gives the length; a failed
-  // call leaves it unknown.
-  std::optional<std::uint64_t> Size() const override {
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return std::nullopt;
-    return static_cast<std::uint64_t>(info.st_size);
-  }
+  // Only regular files are opened: the length fstat(2) gave the open.
+  std::optional<std::uint64_t> Size() const override { return size_; }
 
  private:
   int fd_;
+  std::uint64_t size_;
   ErrorCode lastError_ = 0;
 };
 
 ErrorCode LastErrno() { return static_cast<ErrorCode>(errno); }
 
-ErrorCode CheckRegularFile(int fd) {
+// 0 for a regular file, whose length is then `size`.
+ErrorCode CheckRegularFile(int fd, std::uint64_t& size) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastErrno();
   if (S_ISDIR(info.st_mode)) return EISDIR;
-  if (!S_ISREG(info.st_mode)) return kNotRegularFile;
+  if (!S_ISREG(info.st_mode) || info.st_size < 0) return kNotRegularFile;
+  size = static_cast<std::uint64_t>(info.st_size);
   return 0;
 }
 
@@ -92,7 +90,8 @@ OpenResult OpenNarrowForExclusiveRead(const std::string& path) {
   // cleared again before any read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return {nullptr, LastErrno()};
-  ErrorCode status = CheckRegularFile(fd);
+  std::uint64_t size = 0;
+  ErrorCode status = CheckRegularFile(fd, size);
   if (status == 0) status = LockImage(fd);
   if (status == 0) {
     const int flags = ::fcntl(fd, F_GETFL);
@@ -102,7 +101,7 @@ OpenResult OpenNarrowForExclusiveRead(const std::string& path) {
     ::close(fd);
     return {nullptr, status};
   }
-  return {std::make_unique<PosixFile>(fd), 0};
+  return {std::make_unique<PosixFile>(fd, size), 0};
 }
 
 }  // namespace platform

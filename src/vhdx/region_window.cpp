@@ -6,7 +6,7 @@
 namespace vhdx {
 
 RegionWindow::RegionWindow(platform::File& file, std::uint64_t origin, std::uint32_t size, RegionChecks checks,
-                           platform::ZeroedBuffer* buffer, std::uint64_t fileSize, bool positioned)
+                           platform::ZeroedBuffer* buffer, std::uint64_t fileSize, bool positioned, PieceArena* arena)
     : file_(&file),
       origin_(origin),
       size_(size),
@@ -14,20 +14,27 @@ RegionWindow::RegionWindow(platform::File& file, std::uint64_t origin, std::uint
       whole_(buffer),
       fileSize_(fileSize),
       position_(positioned ? std::optional<std::uint64_t>(origin) : std::nullopt),
-      started_(positioned) {}
+      started_(positioned),
+      arena_(arena) {
+  if (arena_ != nullptr) pieces_ = arena_->TakeList();
+}
+
+RegionWindow::~RegionWindow() {
+  if (arena_ != nullptr) arena_->GiveList(pieces_);
+}
 
 RegionWindow RegionWindow::WholeRegion(platform::File& file, std::uint64_t origin, std::uint32_t size,
                                        RegionChecks checks, platform::ZeroedBuffer& buffer, bool positioned) {
-  return RegionWindow(file, origin, size, checks, &buffer, 0, positioned);
+  return RegionWindow(file, origin, size, checks, &buffer, 0, positioned, nullptr);
 }
 
 RegionWindow RegionWindow::ExaminedExtents(platform::File& file, std::uint64_t origin, std::uint32_t size,
-                                           RegionChecks checks, std::uint64_t fileSize, bool positioned) {
-  return RegionWindow(file, origin, size, checks, nullptr, fileSize, positioned);
+                                           RegionChecks checks, std::uint64_t fileSize, bool positioned,
+                                           PieceArena& arena) {
+  return RegionWindow(file, origin, size, checks, nullptr, fileSize, positioned, &arena);
 }
 
-StageResult RegionWindow::Start() {
-  if (started_) return std::nullopt;
+StageResult RegionWindow::StartNow() {
   started_ = true;
   if (!file_->Seek(origin_)) return FailedWithStatus(checks_.seek, file_->LastError());
   position_ = origin_;
@@ -75,7 +82,7 @@ StageResult RegionWindow::ReadRange(std::uint64_t offset, std::span<std::byte> i
     }
     position_ = position + got;
   }
-  std::fill(into.begin() + got, into.end(), std::byte{0});
+  if (got < into.size()) std::fill(into.begin() + got, into.end(), std::byte{0});
   return std::nullopt;
 }
 
@@ -87,19 +94,20 @@ StageResult RegionWindow::Gather(std::uint64_t begin, std::uint64_t end, std::si
     begin = std::min(begin, first->offset);
     end = std::max(end, std::prev(last)->end());
   }
-  Piece joined{begin, std::vector<std::byte>(static_cast<std::size_t>(end - begin))};
+  const auto size = static_cast<std::size_t>(end - begin);
+  Piece joined{begin, arena_->Allocate(size), size};
   std::uint64_t cursor = begin;
   for (auto it = first; it != last; ++it) {
     if (it->offset > cursor) {
-      const std::span<std::byte> gap(joined.bytes.data() + (cursor - begin),
+      const std::span<std::byte> gap(arena_->At(joined.at) + (cursor - begin),
                                      static_cast<std::size_t>(it->offset - cursor));
       if (StageResult failed = ReadRange(cursor, gap)) return failed;
     }
-    std::memcpy(joined.bytes.data() + (it->offset - begin), it->bytes.data(), it->bytes.size());
+    std::memcpy(arena_->At(joined.at) + (it->offset - begin), arena_->At(it->at), it->size);
     cursor = it->end();
   }
   if (cursor < end) {
-    const std::span<std::byte> gap(joined.bytes.data() + (cursor - begin), static_cast<std::size_t>(end - cursor));
+    const std::span<std::byte> gap(arena_->At(joined.at) + (cursor - begin), static_cast<std::size_t>(end - cursor));
     if (StageResult failed = ReadRange(cursor, gap)) return failed;
   }
   const auto at = pieces_.erase(first, last);
@@ -120,11 +128,10 @@ StageResult RegionWindow::Expect(std::span<const Extent> extents) {
   if (begin >= end) return std::nullopt;
   if (StageResult failed = Start()) return failed;
   // Only the stretches that no piece holds yet are read.
-  std::size_t index = 0;
-  return Gather(begin, end, index);
+  return Gather(begin, end, last_);
 }
 
-StageResult RegionWindow::Fetch(Extent extent, std::span<std::byte>& bytes) {
+StageResult RegionWindow::FetchAnew(Extent extent, std::span<std::byte>& bytes) {
   if (whole_ != nullptr) {
     if (StageResult failed = ReadWhole()) return failed;
     bytes = whole_->span().subspan(static_cast<std::size_t>(extent.offset), static_cast<std::size_t>(extent.length));
@@ -132,14 +139,14 @@ StageResult RegionWindow::Fetch(Extent extent, std::span<std::byte>& bytes) {
   }
   if (StageResult failed = Start()) return failed;
   const std::uint64_t end = extent.offset + extent.length;
-  auto held = std::find_if(pieces_.begin(), pieces_.end(),
-                           [&](const Piece& p) { return p.offset <= extent.offset && end <= p.end(); });
-  std::size_t index = static_cast<std::size_t>(held - pieces_.begin());
+  const auto held = std::find_if(pieces_.begin(), pieces_.end(),
+                                 [&](const Piece& p) { return p.offset <= extent.offset && end <= p.end(); });
+  last_ = static_cast<std::size_t>(held - pieces_.begin());
   if (held == pieces_.end()) {
-    if (StageResult failed = Gather(extent.offset, end, index)) return failed;
+    if (StageResult failed = Gather(extent.offset, end, last_)) return failed;
   }
-  Piece& piece = pieces_[index];
-  bytes = std::span<std::byte>(piece.bytes)
+  Piece& piece = pieces_[last_];
+  bytes = std::span<std::byte>(arena_->At(piece.at), piece.size)
               .subspan(static_cast<std::size_t>(extent.offset - piece.offset), static_cast<std::size_t>(extent.length));
   return std::nullopt;
 }

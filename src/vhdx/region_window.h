@@ -22,6 +22,7 @@
 #include "platform/file.h"
 #include "platform/zeroed_buffer.h"
 #include "vhdx/failed_check.h"
+#include "vhdx/piece_arena.h"
 
 namespace vhdx {
 
@@ -45,9 +46,14 @@ class RegionWindow {
   // precedes the read.
   static RegionWindow WholeRegion(platform::File& file, std::uint64_t origin, std::uint32_t size, RegionChecks checks,
                                   platform::ZeroedBuffer& buffer, bool positioned);
-  // Examined extents of a file `fileSize` bytes long.
+  // Examined extents of a file `fileSize` bytes long, their pieces cut from
+  // `arena`.
   static RegionWindow ExaminedExtents(platform::File& file, std::uint64_t origin, std::uint32_t size,
-                                      RegionChecks checks, std::uint64_t fileSize, bool positioned);
+                                      RegionChecks checks, std::uint64_t fileSize, bool positioned, PieceArena& arena);
+
+  ~RegionWindow();
+  RegionWindow(RegionWindow&&) noexcept = default;
+  RegionWindow& operator=(RegionWindow&&) = delete;
 
   std::uint32_t size() const { return size_; }
 
@@ -63,25 +69,36 @@ class RegionWindow {
 
   // Fetches the range `extent`, which must lie inside the region, and sets
   // `bytes` to it. The view stays valid until the next Fetch or Expect.
-  StageResult Fetch(Extent extent, std::span<std::byte>& bytes);
+  StageResult Fetch(Extent extent, std::span<std::byte>& bytes) {
+    // Inline, the range that lies in the piece of the range before (most
+    // do): 300 instructions an image less than a call (callgrind).
+    if (last_ < pieces_.size()) {
+      const Piece& piece = pieces_[last_];
+      if (piece.offset <= extent.offset && extent.offset + extent.length <= piece.end()) {
+        bytes = std::span<std::byte>(arena_->At(piece.at) + (extent.offset - piece.offset),
+                                     static_cast<std::size_t>(extent.length));
+        return std::nullopt;
+      }
+    }
+    return FetchAnew(extent, bytes);
+  }
 
   // How many requests and bytes went to the file (for the tests).
   std::uint32_t requests() const { return requests_; }
 
  private:
-  struct Piece {
-    std::uint64_t offset = 0;  // in the region
-    std::vector<std::byte> bytes;
-    std::uint64_t end() const { return offset + bytes.size(); }
-  };
+  using Piece = PieceArena::Piece;
 
   RegionWindow(platform::File& file, std::uint64_t origin, std::uint32_t size, RegionChecks checks,
-               platform::ZeroedBuffer* buffer, std::uint64_t fileSize, bool positioned);
+               platform::ZeroedBuffer* buffer, std::uint64_t fileSize, bool positioned, PieceArena* arena);
 
   // Positions the file at the region's start before its first read, as a
   // whole region's read does, so that a start no read could reach fails the
   // same way under both policies.
-  StageResult Start();
+  // Fetch of a range that is not in the piece of the range before.
+  StageResult FetchAnew(Extent extent, std::span<std::byte>& bytes);
+  StageResult Start() { return started_ ? std::nullopt : StartNow(); }
+  StageResult StartNow();
   StageResult ReadWhole();
   // Fills `into` (bytes [offset, offset + into.size()) of the region) from
   // the file: what lies inside the file in one read, zeros past its end.
@@ -100,7 +117,9 @@ class RegionWindow {
   bool started_ = false;
   bool wholeRead_ = false;
   std::uint32_t wholeHeld_ = 0;
+  PieceArena* arena_;          // null for a whole region
   std::vector<Piece> pieces_;  // examined extents: sorted, apart from each other
+  std::size_t last_ = 0;       // the piece that served the last Fetch
   std::uint32_t requests_ = 0;
 };
 

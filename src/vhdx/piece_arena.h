@@ -1,0 +1,55 @@
+// Memory for the pieces of examined extents (region_window.h), kept from
+// image to image by an inspector. Pieces are cut one after another from one
+// block, which an image's inspection starts again from the beginning
+// (Reset), so the pieces of the next image are neither allocated nor freed.
+// Allocating and freeing them for each image had cost 2,300 instructions an
+// image more than reading whole regions into kept buffers (callgrind); a
+// store of blocks taken and given back still cost 700.
+//
+// The block grows as an image needs (the sample shape: 512 KiB after the
+// first image); more than kKeptBytes is let go when the next image starts,
+// so a damaged image that made many or large pieces leaves no more behind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace vhdx {
+
+class PieceArena {
+ public:
+  // Bytes [offset, offset + size) of a region, at `at` in the arena.
+  struct Piece {
+    std::uint64_t offset = 0;
+    std::size_t at = 0;
+    std::size_t size = 0;
+    std::uint64_t end() const { return offset + size; }
+  };
+
+  static constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+
+  // Room for `size` more bytes, not cleared; returns where it starts. The
+  // bytes of earlier pieces may move (they keep their place `at`); throws
+  // std::bad_alloc when there is no memory.
+  std::size_t Allocate(std::size_t size);
+
+  std::byte* At(std::size_t at) const { return bytes_.get() + at; }
+
+  // A new image: every piece is free again.
+  void Reset() noexcept;
+
+  // A list for a region's pieces, empty, with the room of the last one
+  // given back, and the giving back.
+  std::vector<Piece> TakeList() noexcept { return std::move(list_); }
+  void GiveList(std::vector<Piece>& list) noexcept;
+
+ private:
+  std::unique_ptr<std::byte[]> bytes_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+  std::vector<Piece> list_;
+};
+
+}  // namespace vhdx
