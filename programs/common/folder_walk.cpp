@@ -2,6 +2,7 @@
 
 #include <boost/filesystem.hpp>
 
+#include <string>
 #include <type_traits>
 
 namespace common {
@@ -25,6 +26,17 @@ fs::path::string_type ExtensionOf(const fs::path& entry) {
     if (name[i] == '/' || name[i] == fs::path::preferred_separator) return {};
   }
   return name.substr(dot);
+}
+
+// An extension as the narrow text HasImageExtension compares (".vhdx" is
+// the same in either form); the same string where names are narrow.
+template <typename Char>
+std::string AsNarrow(std::basic_string<Char> text) {
+  if constexpr (std::is_same_v<Char, char>) {
+    return text;
+  } else {
+    return fs::path(text).string();
+  }
 }
 
 class Walk {
@@ -52,13 +64,7 @@ class Walk {
   }
 
  private:
-  bool IsImage(const fs::path& entry) const {
-    if constexpr (std::is_same_v<fs::path::value_type, char>) {
-      return HasImageExtension(ExtensionOf(entry), rule_.extension);
-    } else {
-      return HasImageExtension(fs::path(ExtensionOf(entry)).string(), rule_.extension);
-    }
-  }
+  bool IsImage(const fs::path& entry) const { return HasImageExtension(AsNarrow(ExtensionOf(entry)), rule_.extension); }
 
   void Entry(const fs::path& entry) {
     error_code error;
