@@ -201,6 +201,8 @@ tool_ir=$(per_image_instructions "$tool" -p {})
 floor_ir=$(per_image_instructions "$floor" -p {} "$lines" "$bytes")
 ir_ratio=$(ratio "$tool_ir" "$floor_ir")
 json_ir=$(per_image_instructions "$json" -j 1 -p {})
+whole_ir=$(per_image_instructions "$policy_bench" whole 1 {})
+examined_ir=$(per_image_instructions "$policy_bench" examined 1 {})
 json_ir_ratio=$(ratio "$json_ir" "$tool_ir")
 tool_single_ir=$(instructions "$tool" -f "$single")
 floor_single_ir=$(instructions "$floor" -f "$single" "$lines" "$bytes")
@@ -267,6 +269,7 @@ The library's read policies, the sample image (read_policy_bench)
 |---|---|---|---|---|---|
 | bytes read per image | $whole_bytes | $examined_bytes | | <= 524288 | $(at_most "$examined_bytes" 524288) |
 | read calls per image | $whole_reads | $examined_reads | | <= 5 | $(at_most "$examined_reads" 5) |
+| user-space instructions per image, -j 1 | $whole_ir | $examined_ir | $(ratio "$examined_ir" "$whole_ir") | <= 1 | $(at_most "$(ratio "$examined_ir" "$whole_ir")" 1) |
 | local disk, page cache warm, -j 1: time whole / examined | | | $policy_local_ratio | >= 1.3 | $(at_least "$policy_local_ratio" 1.3) |
 | 1 ms a request + one 110 MB/s link, 100 images, -j 8: time whole / examined | | | $policy_slow_ratio | >= 3.5 | $(at_least "${policy_slow_ratio%% *}" 3.5) |
 

@@ -157,6 +157,7 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
 
   vhdx::StageResult failed;
   if (fileSize) {
+    file->AdviseRandomAccess();
     buffers->pieces.Reset();
     failed = RunStages(StageRegions(*file, *fileSize, buffers->pieces), inspection);
   } else {
