@@ -39,7 +39,10 @@ bool IsPipe(int descriptor) {
 
 bool WaitForRoomInStandardOutput(std::size_t bytes) {
   const int descriptor = STDOUT_FILENO;
-  if (bytes <= PIPE_BUF || !IsPipe(descriptor)) return true;
+  // Standard output stays what it is for the whole run: asked once, not a
+  // system call for every line.
+  static const bool pipe = IsPipe(descriptor);
+  if (bytes <= PIPE_BUF || !pipe) return true;
   // A reader that keeps up makes room within microseconds: the first pauses
   // are short (waiting a millisecond made a scan into `cat` 15 % slower);
   // one that takes its time (a pager waiting for a key) is asked every 5 ms.
