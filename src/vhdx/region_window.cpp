@@ -111,7 +111,7 @@ StageResult RegionWindow::Gather(std::uint64_t begin, std::uint64_t end, std::si
     if (StageResult failed = ReadRange(cursor, gap)) return failed;
   }
   const auto at = pieces_.erase(first, last);
-  const auto inserted = pieces_.insert(at, std::move(joined));
+  const auto inserted = pieces_.insert(at, joined);
   index = static_cast<std::size_t>(inserted - pieces_.begin());
   return std::nullopt;
 }
