@@ -67,7 +67,8 @@ void ParallelRun::Work() {
       inspector = std::move(idleInspectors_.back());
       idleInspectors_.pop_back();
     }
-    Slot& slot = slots_[nextToTake_++ % slots_.size()];
+    const std::uint64_t index = nextToTake_++;
+    Slot& slot = slots_[index % slots_.size()];
     slot.taken = true;
     const ImageName name = slot.name;
     lock.unlock();
@@ -80,8 +81,9 @@ void ParallelRun::Work() {
     slot.done = true;
     --active_;
     idleInspectors_.push_back(std::move(inspector));
-    done_.notify_all();
-    work_.notify_one();
+    // Only the scan's thread waits for lines (WriteDone). This thread takes
+    // the next image itself, without waking another.
+    if (LinesReady()) done_.notify_one();
   }
 }
 
@@ -90,8 +92,19 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
     Slot& slot = slots_[written_ % slots_.size()];
     if (!slot.done) {
       if (!wait) return;
+      // Woken once the lines of the images in flight are done but for those
+      // the workers are still on (as many as may work at once), and at most
+      // twice as many: one wake-up writes several lines (five of the eight
+      // in flight, from local disk on 2 cores) and hands over as many images
+      // while the workers go on. A wake-up for every line had cost 2,700
+      // context switches per 1,000 images and the default -j a tenth of its
+      // time (1.58 times -j 1 against 1.74, 2 cores under a hypervisor).
+      // When as many work as are in flight (slow storage), every line is
+      // written as soon as it is done.
+      const std::uint64_t inFlight = handedOver_ - written_;
+      waitFor_ = written_ + std::min<std::uint64_t>(2 * limit_, inFlight > limit_ + 1 ? inFlight - limit_ - 1 : 0);
       // Woken now and then to see whether the user interrupted the run.
-      while (!done_.wait_for(lock, kInterruptCheck, [&slot] { return slot.done; })) ThrowIfInterrupted();
+      while (!done_.wait_for(lock, kInterruptCheck, [this] { return LinesReady(); })) ThrowIfInterrupted();
     }
     std::string line = std::move(slot.line);
     if (!slot.sound) allSound_ = false;
@@ -116,6 +129,10 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
     }
     wait = false;
   }
+}
+
+bool ParallelRun::LinesReady() const {
+  return written_ < handedOver_ && slots_[written_ % slots_.size()].done && slots_[waitFor_ % slots_.size()].done;
 }
 
 void ParallelRun::Stop() {

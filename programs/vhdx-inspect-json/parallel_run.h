@@ -1,18 +1,21 @@
 // A bounded parallel ImageRun: up to N images inspected at once, each
 // inspection with an Inspector of its own, and the lines written in the order
-// the scan handed the images over, each as soon as it and every line before
-// it are done. At most N images are in flight between the scan and the
-// output, so memory does not grow with the size of the folder.
+// the scan handed the images over, a few at a time once they and every line
+// before them are done (WriteDone). At most N images are in flight between
+// the scan and the output, so memory does not grow with the size of the
+// folder.
 //
 // How many of the N work at once adapts to where the images come from. It
 // starts at the number of cores (never above N): from local disk an
 // inspection is CPU work, and more at once than there are cores only makes
-// them contend for the caches (1,000 images on 2 cores: 259 ms at 2 and 4 at
-// once, 303 ms at 8, against 441 ms at 1). While the process keeps the cores
-// less than 30 % busy, the images are waiting on storage (a network share),
-// and twice as many are let in, up to N (100 images through a mount that
-// delays each open and read by 2 ms: 1.51 s at 1, 0.22 s at 8). Above 90 %
-// busy it falls back towards the number of cores.
+// them contend for the caches (1,000 images on 2 cores: 128 ms with 2 at
+// once, 217 ms with 8, against 222 ms at -j 1). While the process keeps the
+// cores less than 30 % busy, the images are waiting on storage (a network
+// share), and twice as many are let in, up to N (100 images through a mount
+// that delays each open and read by 2 ms: 1.33 s at 1, 0.27 s at 8). Above
+// 90 % busy it falls back towards the number of cores. A fixed pool of N
+// threads was measured against this, and kept out: 1.10 times -j 1 from
+// local disk, 6.4 times through the mount (bench/README.md).
 //
 // Only the thread that calls Image() and Finish() writes to the output, so a
 // failed write raises there, as in SequentialRun, after telling the workers
@@ -86,6 +89,9 @@ class ParallelRun final : public ImageRun {
   bool AdjustLimit();
   // Tells the workers to take no further image.
   void Stop();
+  // Whether the lines the scan's thread waits for are done: the next one
+  // to write and the one it waits for with it (waitFor_).
+  bool LinesReady() const;
   // Writes the lines that are done, in order; with `wait`, waits for the
   // next one first.
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
@@ -96,6 +102,7 @@ class ParallelRun final : public ImageRun {
   std::uint64_t handedOver_ = 0;  // images given to Image()
   std::uint64_t written_ = 0;     // lines written
   std::uint64_t nextToTake_ = 0;  // the next image a worker takes
+  std::uint64_t waitFor_ = 0;     // the last line the scan's thread waits for
   bool stopping_ = false;
   std::size_t active_ = 0;  // images being inspected now
   std::size_t cores_;
