@@ -33,7 +33,12 @@ class PieceArena {
   // Room for `size` more bytes, not cleared; returns where it starts. The
   // bytes of earlier pieces may move (they keep their place `at`); throws
   // std::bad_alloc when there is no memory.
-  std::size_t Allocate(std::size_t size);
+  std::size_t Allocate(std::size_t size) {
+    if (size > capacity_ - used_) Grow(size);
+    const std::size_t at = used_;
+    used_ += size;
+    return at;
+  }
 
   std::byte* At(std::size_t at) const { return bytes_.get() + at; }
 
@@ -43,9 +48,15 @@ class PieceArena {
   // A list for a region's pieces, empty, with the room of the last one
   // given back, and the giving back.
   std::vector<Piece> TakeList() noexcept { return std::move(list_); }
-  void GiveList(std::vector<Piece>& list) noexcept;
+  void GiveList(std::vector<Piece>& list) noexcept {
+    list.clear();
+    if (list.capacity() > list_.capacity()) list_ = std::move(list);
+  }
 
  private:
+  // Makes room for `size` more bytes after those used.
+  void Grow(std::size_t size);
+
   std::unique_ptr<std::byte[]> bytes_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;

@@ -87,6 +87,16 @@ StageResult RegionWindow::ReadRange(std::uint64_t offset, std::span<std::byte> i
 }
 
 StageResult RegionWindow::Gather(std::uint64_t begin, std::uint64_t end, std::size_t& index) {
+  // Past every piece, apart from them (the stages ask in order, as a rule):
+  // a new last piece.
+  if (pieces_.empty() || pieces_.back().end() < begin) {
+    const auto size = static_cast<std::size_t>(end - begin);
+    const Piece piece{begin, arena_->Allocate(size), size};
+    if (StageResult failed = ReadRange(begin, std::span<std::byte>(arena_->At(piece.at), size))) return failed;
+    pieces_.push_back(piece);
+    index = pieces_.size() - 1;
+    return std::nullopt;
+  }
   // The pieces that overlap or touch [begin, end) join the new one.
   auto first = std::find_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) { return p.end() >= begin; });
   auto last = std::find_if(first, pieces_.end(), [&](const Piece& p) { return p.offset > end; });
