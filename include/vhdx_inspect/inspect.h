@@ -29,8 +29,9 @@ struct Access;
 }  // namespace detail
 
 // Inspects one image after another, reusing its working buffers from image
-// to image: what the examined extents need (about 400 KiB for a sound
-// image), or 3 MiB and the partition tables under ReadPolicy::kWholeRegions.
+// to image: an arena for the examined extents (640 KiB for a sound image,
+// at most 1 MiB kept), or 3 MiB under ReadPolicy::kWholeRegions, and the
+// partition tables.
 // Every regular file gets the same Inspection under either policy; the one
 // difference is a read error in bytes that no check examines, which fails
 // the inspection only when those bytes are read. One inspector serves one

@@ -112,8 +112,8 @@ class ParallelRun final : public ImageRun {
   std::chrono::nanoseconds windowCpu_{};
   // Inspectors between two inspections, the one put back last at the end:
   // when fewer than N work at once, the same few inspectors serve, so only
-  // as many inspectors exist, with their 3 MiB of buffers, as have ever
-  // worked at once.
+  // as many inspectors exist, with their buffers (640 KiB each for the
+  // sample shape), as have ever worked at once.
   std::vector<std::unique_ptr<vhdx_inspect::Inspector>> idleInspectors_;
   bool allSound_ = true;
   std::mutex mutex_;

@@ -74,7 +74,7 @@ PYBIND11_MODULE(_native, module) {
   vhdx_python::BindInspectionTypes(module);
 
   py::class_<GuardedInspector> inspector(module, "Inspector",
-                                         "Inspects one image after another, reusing its working buffers (3 MiB).\n"
+                                         "Inspects one image after another, reusing its working buffers.\n"
                                          "One Inspector serves one thread at a time: a second thread that uses it\n"
                                          "while it is inspecting gets RuntimeError.");
   inspector.attr("__module__") = "vhdx_inspect";
