@@ -21,4 +21,20 @@ void PieceArena::Reset() noexcept {
   }
 }
 
+void PieceArena::Compact(std::vector<Piece>& live) {
+  std::size_t bytes = 0;
+  for (const Piece& piece : live) bytes += piece.size;
+  const std::size_t capacity = std::max<std::size_t>(2 * bytes, 1);
+  auto block = std::make_unique_for_overwrite<std::byte[]>(capacity);
+  std::size_t at = 0;
+  for (Piece& piece : live) {
+    std::memcpy(block.get() + at, At(piece.at), piece.size);
+    piece.at = at;
+    at += piece.size;
+  }
+  bytes_ = std::move(block);
+  capacity_ = capacity;
+  used_ = at;
+}
+
 }  // namespace vhdx

@@ -6,9 +6,14 @@
 // image more than reading whole regions into kept buffers (callgrind); a
 // store of blocks taken and given back still cost 700.
 //
-// The block grows as an image needs (the sample shape: 512 KiB after the
+// The block grows as an image needs (the sample shape: 640 KiB after the
 // first image); more than kKeptBytes is let go when the next image starts,
 // so a damaged image that made many or large pieces leaves no more behind.
+// Pieces that join a new one leave their bytes behind in the arena; once
+// more than kCompactAbove is used, the region window moves its live pieces
+// to a new block (Compact), so that a damaged image whose ranges keep
+// joining (many records, each touching the last) holds a few MiB at most,
+// not the sum of every joined piece.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +34,9 @@ class PieceArena {
   };
 
   static constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+  // Larger than a sound image ever uses: the header section's 1 MiB and the
+  // metadata region's 2 MiB, and room to spare.
+  static constexpr std::size_t kCompactAbove = std::size_t{4} << 20;
 
   // Room for `size` more bytes, not cleared; returns where it starts. The
   // bytes of earlier pieces may move (they keep their place `at`); throws
@@ -44,6 +52,12 @@ class PieceArena {
 
   // A new image: every piece is free again.
   void Reset() noexcept;
+
+  std::size_t used() const { return used_; }
+
+  // Moves the pieces of `live` to a new block, one after another, and frees
+  // the old one with every other piece in it; their places `at` change.
+  void Compact(std::vector<Piece>& live);
 
   // A list for a region's pieces, empty, with the room of the last one
   // given back, and the giving back.

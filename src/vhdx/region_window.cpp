@@ -87,6 +87,8 @@ StageResult RegionWindow::ReadRange(std::uint64_t offset, std::span<std::byte> i
 }
 
 StageResult RegionWindow::Gather(std::uint64_t begin, std::uint64_t end, std::size_t& index) {
+  // The bytes of pieces that joined others, and of other windows, go.
+  if (arena_->used() > PieceArena::kCompactAbove) arena_->Compact(pieces_);
   // Past every piece, apart from them (the stages ask in order, as a rule):
   // a new last piece.
   if (pieces_.empty() || pieces_.back().end() < begin) {

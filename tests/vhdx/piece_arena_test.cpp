@@ -57,6 +57,22 @@ TEST(PieceArena, MoreThanItKeepsIsLetGoAtTheNextImage) {
   EXPECT_TRUE(Holds(arena, at, 16, 0x5A));
 }
 
+TEST(PieceArena, CompactKeepsTheLivePiecesAndTheirBytesOnly) {
+  PieceArena arena;
+  std::vector<PieceArena::Piece> live;
+  for (unsigned char value = 1; value <= 6; ++value) {
+    const std::size_t size = 1000 * value;
+    const std::size_t at = arena.Allocate(size);
+    Fill(arena, at, size, value);
+    if (value % 2 == 0) live.push_back({value * 100000ULL, at, size});
+  }
+  arena.Compact(live);
+  EXPECT_EQ(arena.used(), 2000U + 4000U + 6000U);
+  for (const PieceArena::Piece& piece : live) {
+    EXPECT_TRUE(Holds(arena, piece.at, piece.size, static_cast<unsigned char>(piece.size / 1000))) << piece.size;
+  }
+}
+
 TEST(PieceArena, AListComesBackEmptyWithItsRoom) {
   PieceArena arena;
   std::vector<PieceArena::Piece> list = arena.TakeList();
