@@ -10,9 +10,9 @@
 #include <streambuf>
 #include <vector>
 
-#include "report/text_report.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/text_report.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ void BM_InspectAndReportSampleImage(benchmark::State& state) {
   vhdx_inspect::Inspector inspector;
   DiscardingBuffer discard;
   std::ostream out(&discard);
-  report::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"),
-                          out);  // leaves the stream as a run's first image does
-  for (auto _ : state) report::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"), out);
+  vhdx_inspect::views::text::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"),
+                                             out);  // leaves the stream as a run's first image does
+  for (auto _ : state) vhdx_inspect::views::text::WriteTextReport(inspector.Inspect(SampleImage(), "sample.vhdx"), out);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBytesReadPerImage);
 }
 

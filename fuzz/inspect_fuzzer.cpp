@@ -13,8 +13,8 @@
 #include <streambuf>
 
 #include "fuzz/sparse_image.h"
-#include "report/text_report.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/text_report.h"
 
 namespace {
 
@@ -40,6 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DiscardingBuffer discard;
   std::ostream out(&discard);
   if ((image.flags() & fuzz::kStartInHexadecimal) != 0) out << std::hex << std::showbase;
-  report::WriteTextReport(inspection, out);
+  vhdx_inspect::views::text::WriteTextReport(inspection, out);
   return 0;
 }

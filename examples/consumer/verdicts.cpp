@@ -11,7 +11,8 @@ int main(int argc, char* argv[]) {
     const vhdx_inspect::Inspection result = inspector.Inspect(argv[i]);
     std::cout << vhdx_inspect::VerdictName(result.verdict) << ' ' << result.path << '\n';
     if (result.failure) {
-      std::cout << "  " << vhdx_inspect::CheckName(result.failure->check) << ": " << result.failure->message << '\n';
+      std::cout << "  " << vhdx_inspect::CheckName(result.failure->check) << ": " << result.failure->description
+                << '\n';
     }
     if (result.verdict != vhdx_inspect::Verdict::kSound) status = 1;
   }

@@ -49,16 +49,18 @@ enum class Check : std::uint16_t {
   kPluginTotalSize = 30,           // "plugin.total_size": item length against the volumes' sum
 
   // The partition-table area and the GPT trailer in the data area.
-  kPartitionAreaSize = 31,          // "partition_area.size"
-  kGptTrailerLength = 32,           // "gpt_trailer.length"
-  kPartitionTablesAllocation = 33,  // "partition_tables.allocation"
-  kPartitionTablesFit = 34,         // "partition_tables.fit"
-  kPartitionAreaSeek = 35,          // "partition_area.seek" (status kept)
-  kPartitionAreaRead = 36,          // "partition_area.read" (status kept)
-  kGptTrailerSeek = 37,             // "gpt_trailer.seek" (status kept)
-  kGptTrailerRead = 38,             // "gpt_trailer.read" (status kept)
+  kPartitionAreaSize = 31,  // "partition_area.size": found, expected..expected_max
+  kGptTrailerLength = 32,   // "gpt_trailer.length": found, expected..expected_max
+  // 33 was "partition_tables.allocation": memory refused for the tables is
+  // inspection.out_of_memory, as anywhere else.
+  kPartitionTablesFit = 34,  // "partition_tables.fit"
+  kPartitionAreaSeek = 35,   // "partition_area.seek" (status kept)
+  kPartitionAreaRead = 36,   // "partition_area.read" (status kept)
+  kGptTrailerSeek = 37,      // "gpt_trailer.seek" (status kept)
+  kGptTrailerRead = 38,      // "gpt_trailer.read" (status kept)
 
-  // The inspection itself found no memory for its records.
+  // The system refused memory that the inspection needed, at whatever stage
+  // (status kept; found: the bytes asked for, where known).
   kOutOfMemory = 39,  // "inspection.out_of_memory"
 
   // GPT verification findings: a header's own fields, then the primary
@@ -81,11 +83,8 @@ enum class Check : std::uint16_t {
   kLogNotReplayed = 81,           // "header.log_guid": a non-zero LogGuid
   kPartitionName = 82,            // "gpt.partition_name": a known type with another name
 
-  // A folder scan.
-  kFolderMissing = 100,            // "folder.missing"
-  kFolderNotAFolder = 101,         // "folder.not_a_folder"
-  kFolderUnlistable = 102,         // "folder.unlistable"
-  kFolderEntryUnexaminable = 103,  // "folder.entry_unexaminable"
+  // 100 to 103 are reserved: they once named folder-scan outcomes, which are
+  // the programs' own and never part of an inspection.
 };
 
 // The check's stable name, such as "header.crc"; "unknown" for a number

@@ -3,7 +3,7 @@
 //   vhdx_inspect::Inspector inspector;
 //   const vhdx_inspect::Inspection result = inspector.Inspect("disk.vhdx");
 //   if (result.verdict != vhdx_inspect::Verdict::kSound && result.failure)
-//     std::cerr << vhdx_inspect::CheckName(result.failure->check) << ": " << result.failure->message << '\n';
+//     std::cerr << vhdx_inspect::CheckName(result.failure->check) << ": " << result.failure->description << '\n';
 //
 // Nothing here prints, raises or keeps state outside the objects the caller
 // owns: inspectors in different threads do not interfere.

@@ -16,17 +16,20 @@ namespace vhdx_inspect {
 // The check that ended the inspection.
 struct Failure {
   Check check = Check::kImageOpen;
-  // The one line the text report prints for it, without the line end, as it
-  // prints it for this image inspected alone. Empty for a failed read of the
-  // metadata region, which the text report follows with no line of its own.
-  std::string message;
-  // The system's error code of a failed open, read or positioning (errno on
-  // POSIX, GetLastError() on Windows).
+  // What was found, as one plain sentence for a person, the same on every
+  // platform but for the system's own text of a status ("The image cannot
+  // be read: Input/output error (system status 5)."). The views write their
+  // own lines from the facts below.
+  std::string description;
+  // The system's error code of a failed open, read or positioning, or of
+  // memory it refused (errno on POSIX, GetLastError() on Windows).
   std::optional<std::uint32_t> system_status;
-  // The value the check found and the one it was held against, where the
-  // line names them (for a size range, its lower bound).
+  // The value the check found and the one it was held against (for a range,
+  // its lower bound); for memory that was refused, the bytes asked for.
   std::optional<std::int64_t> found;
   std::optional<std::int64_t> expected;
+  // For a range, its upper bound.
+  std::optional<std::int64_t> expected_max;
 
   friend bool operator==(const Failure&, const Failure&) = default;
 };
@@ -38,10 +41,10 @@ struct Finding {
   Check check = Check::kGptSignature;
   // The header it concerns; absent when it compares the two.
   std::optional<GptSide> side;
-  // The finding's line, without its leading tabs and trailing blanks.
-  std::string message;
+  // What was found, as one plain sentence.
+  std::string description;
   // The header's stored value and the calculated checksum, or the primary
-  // header's value and the backup's, where the report prints them.
+  // header's value and the backup's.
   std::optional<std::uint64_t> value;
   std::optional<std::uint64_t> compared;
 
@@ -51,9 +54,8 @@ struct Finding {
 // Something worth knowing that does not stop the inspection.
 struct Warning {
   Check check = Check::kVirtualDiskSizeMismatch;
-  // The line as the text report prints it for this image alone; the text
-  // report prints no line for a non-zero LogGuid.
-  std::string message;
+  // What was found, as one plain sentence.
+  std::string description;
   // The partition entry it concerns, counted from 1, for a partition name.
   std::optional<std::uint32_t> entry;
   std::optional<GptSide> side;
@@ -67,7 +69,8 @@ struct Inspection {
   // UTF-8, an unpaired surrogate written as U+FFFD (the file itself is
   // opened by its real name). An image in memory: the name given with it.
   std::string path;
-  Verdict verdict = Verdict::kSound;
+  // kNotInspected until an inspector fills it.
+  Verdict verdict = Verdict::kNotInspected;
   std::optional<Failure> failure;
 
   std::optional<HeaderRecord> header;

@@ -2,7 +2,7 @@
 
 #include "common/room_in_pipe.h"
 #include "common/run_control.h"
-#include "vhdx-inspect-json/json_report.h"
+#include "views/json/json_report.h"
 
 namespace json_app {
 
@@ -23,7 +23,7 @@ void WriteLine(const std::string& line, std::ostream& out) {
 }
 
 void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out) {
-  WriteLine(json_report::JsonLine(inspection), out);
+  WriteLine(vhdx_inspect::views::json::JsonLine(inspection), out);
 }
 
 void ThrowIfInterrupted() {

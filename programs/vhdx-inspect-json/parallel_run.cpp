@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "common/run_control.h"
-#include "vhdx-inspect-json/json_report.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/json/json_report.h"
 
 namespace json_app {
 namespace {
@@ -73,7 +73,7 @@ void ParallelRun::Work() {
     const ImageName name = slot.name;
     lock.unlock();
     const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
-    std::string line = json_report::JsonLine(inspection);
+    std::string line = vhdx_inspect::views::json::JsonLine(inspection);
     const bool sound = inspection.verdict == vhdx_inspect::Verdict::kSound;
     lock.lock();
     slot.line = std::move(line);

@@ -2,16 +2,18 @@
 
 #include <pybind11/stl.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "path_argument.h"
-#include "vhdx-inspect-json/json_report.h"
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/inspection.h"
 #include "vhdx_inspect/records.h"
 #include "vhdx_inspect/verdict.h"
+#include "views/json/json_report.h"
+#include "views/text/messages.h"
 
 namespace vhdx_python {
 namespace {
@@ -50,33 +52,75 @@ py::class_<T> RecordClass(py::module_& module, const char* name, const char* doc
   return cls;
 }
 
+// A failure, finding or warning with the text program's line for it, which
+// the views render from the whole inspection (views/text/messages.h).
+template <typename Fact>
+struct Told {
+  Fact fact;
+  std::string message;
+};
+
+std::optional<Told<vi::Failure>> ToldFailure(const vi::Inspection& inspection) {
+  if (!inspection.failure) return std::nullopt;
+  return Told<vi::Failure>{*inspection.failure, vhdx_inspect::views::text::FailureMessage(inspection)};
+}
+
+std::vector<Told<vi::Finding>> ToldFindings(const vi::Inspection& inspection) {
+  std::vector<Told<vi::Finding>> told;
+  for (const vi::Finding& finding : inspection.gpt_findings)
+    told.push_back({finding, vhdx_inspect::views::text::FindingMessage(finding)});
+  return told;
+}
+
+std::vector<Told<vi::Warning>> ToldWarnings(const vi::Inspection& inspection) {
+  std::vector<Told<vi::Warning>> told;
+  for (const vi::Warning& warning : inspection.warnings)
+    told.push_back({warning, vhdx_inspect::views::text::WarningMessage(inspection, warning)});
+  return told;
+}
+
 void BindOutcome(py::module_& module) {
-  RecordClass<vi::Failure>(module, "Failure", "The check that ended the inspection.")
+  using F = Told<vi::Failure>;
+  RecordClass<F>(module, "Failure", "The check that ended the inspection.")
       .def_property_readonly(
-          "check", [](const vi::Failure& f) { return vi::CheckName(f.check); },
+          "check", [](const F& f) { return vi::CheckName(f.fact.check); },
           "The check's stable name, such as \"header.crc\".")
       .def_property_readonly(
-          "message", [](const vi::Failure& f) { return FileSystemText(f.message); },
+          "message", [](const F& f) { return FileSystemText(f.message); },
           "The one line the text report prints for it (a path in it decoded as os.fsdecode() does).")
-      .def_readonly("system_status", &vi::Failure::system_status,
-                    "errno of a failed open, read or positioning, else None.")
-      .def_readonly("found", &vi::Failure::found, "The value the check found, where the line names it.")
-      .def_readonly("expected", &vi::Failure::expected, "The value it was held against, where the line names it.");
-
-  RecordClass<vi::Finding>(module, "Finding", "One difference that the GPT verification found.")
-      .def_property_readonly("check", [](const vi::Finding& f) { return vi::CheckName(f.check); })
       .def_property_readonly(
-          "side", [](const vi::Finding& f) { return SideMember(f.side); },
-          "The header it concerns; None when it compares the two.")
-      .def_readonly("message", &vi::Finding::message)
-      .def_readonly("value", &vi::Finding::value)
-      .def_readonly("compared", &vi::Finding::compared);
+          "description", [](const F& f) { return FileSystemText(f.fact.description); },
+          "What was found, as one plain sentence.")
+      .def_property_readonly(
+          "system_status", [](const F& f) { return f.fact.system_status; },
+          "The system's status of a failed open, read or positioning, or of memory it refused, else None.")
+      .def_property_readonly(
+          "found", [](const F& f) { return f.fact.found; }, "The value the check found, where it has one.")
+      .def_property_readonly(
+          "expected", [](const F& f) { return f.fact.expected; },
+          "The value it was held against (for a range, its lower bound), where it has one.")
+      .def_property_readonly(
+          "expected_max", [](const F& f) { return f.fact.expected_max; }, "For a range, its upper bound, else None.");
 
-  RecordClass<vi::Warning>(module, "Warning", "Something worth knowing that does not stop the inspection.")
-      .def_property_readonly("check", [](const vi::Warning& w) { return vi::CheckName(w.check); })
-      .def_property_readonly("message", [](const vi::Warning& w) { return FileSystemText(w.message); })
-      .def_readonly("entry", &vi::Warning::entry, "The partition entry it concerns, counted from 1.")
-      .def_property_readonly("side", [](const vi::Warning& w) { return SideMember(w.side); });
+  using G = Told<vi::Finding>;
+  RecordClass<G>(module, "Finding", "One difference that the GPT verification found.")
+      .def_property_readonly("check", [](const G& f) { return vi::CheckName(f.fact.check); })
+      .def_property_readonly(
+          "side", [](const G& f) { return SideMember(f.fact.side); },
+          "The header it concerns; None when it compares the two.")
+      .def_property_readonly("message", [](const G& f) { return FileSystemText(f.message); })
+      .def_property_readonly("description", [](const G& f) { return FileSystemText(f.fact.description); })
+      .def_property_readonly("value", [](const G& f) { return f.fact.value; })
+      .def_property_readonly("compared", [](const G& f) { return f.fact.compared; });
+
+  using W = Told<vi::Warning>;
+  RecordClass<W>(module, "Warning", "Something worth knowing that does not stop the inspection.")
+      .def_property_readonly("check", [](const W& w) { return vi::CheckName(w.fact.check); })
+      .def_property_readonly("message", [](const W& w) { return FileSystemText(w.message); })
+      .def_property_readonly("description", [](const W& w) { return FileSystemText(w.fact.description); })
+      .def_property_readonly(
+          "entry", [](const W& w) { return w.fact.entry; }, "The partition entry it concerns, counted from 1.")
+      .def_property_readonly("side", [](const W& w) { return SideMember(w.fact.side); });
 }
 
 void BindContainerRecords(py::module_& module) {
@@ -194,9 +238,9 @@ void BindInspection(py::module_& module) {
           "The image's name as given, as os.fsdecode() gives it.")
       .def_property_readonly(
           "verdict", [](const I& i) { return EnumMember("Verdict", vi::VerdictName(i.verdict)); }, "A Verdict.")
-      .def_readonly("failure", &I::failure, "The check that ended the inspection, or None.")
-      .def_readonly("gpt_findings", &I::gpt_findings, "What the GPT verification found, in the report's order.")
-      .def_readonly("warnings", &I::warnings)
+      .def_property_readonly("failure", &ToldFailure, "The check that ended the inspection, or None.")
+      .def_property_readonly("gpt_findings", &ToldFindings, "What the GPT verification found, in the report's order.")
+      .def_property_readonly("warnings", &ToldWarnings)
       .def_readonly("header", &I::header)
       .def_readonly("regions", &I::regions)
       .def_readonly("metadata", &I::metadata)
@@ -213,11 +257,13 @@ void BindInspection(py::module_& module) {
       .def_readonly("primary_gpt", &I::primary_gpt)
       .def_readonly("backup_gpt", &I::backup_gpt)
       .def(
-          "to_json", [](const I& i) { return json_report::JsonLine(i); },
+          "to_json", [](const I& i) { return vhdx_inspect::views::json::JsonLine(i); },
           "The line that vhdx-inspect-json writes for this image, without the line end.")
       .def(
           "to_dict",
-          [](const I& i) { return py::module_::import("json").attr("loads")(py::str(json_report::JsonLine(i))); },
+          [](const I& i) {
+            return py::module_::import("json").attr("loads")(py::str(vhdx_inspect::views::json::JsonLine(i)));
+          },
           "The object that vhdx-inspect-json writes for this image (schema version 1), as a dict.")
       .def("__repr__", [](const I& i) {
         return py::str("<vhdx_inspect.Inspection path={!r} verdict={}>")

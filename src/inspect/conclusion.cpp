@@ -1,8 +1,6 @@
 #include "inspect/conclusion.h"
 
-#include <sstream>
-
-#include "inspect/diagnostic_lines.h"
+#include "inspect/descriptions.h"
 
 namespace inspect {
 namespace {
@@ -11,38 +9,33 @@ using vhdx_inspect::Check;
 using vhdx_inspect::Inspection;
 using vhdx_inspect::Verdict;
 
-Verdict VerdictOf(const Inspection& inspection) {
-  if (!inspection.failure) return inspection.gpt_findings.empty() ? Verdict::kSound : Verdict::kGptMismatch;
-  const Check check = inspection.failure->check;
-  if (inspection.failure->system_status) return Verdict::kUnreadable;
-  if (check == Check::kFileIdentifierCreator || check == Check::kPluginMetadataMissing) return Verdict::kNotPlugin;
-  return Verdict::kCorrupt;
-}
-
-// The failure's line as the report writes it for this image alone.
-std::string FailureMessage(const Inspection& inspection) {
-  std::ostringstream line;
-  line.flags(FlagsBeforeFailure(inspection));
-  WriteFailureLine(line, *inspection.failure, inspection.path);
-  return std::move(line).str();
-}
-
-std::string WarningMessage(const Inspection& inspection, const vhdx_inspect::Warning& warning) {
-  switch (warning.check) {
-    case Check::kVirtualDiskSizeMismatch: {
-      // The first line of the image's output, so written from the stream's
-      // initial state.
-      std::ostringstream line;
-      WriteVirtualSizeWarning(line, *inspection.metadata, *inspection.plugin);
-      return std::move(line).str();
-    }
-    case Check::kLogNotReplayed:
-      return "LogGuid is not zero: the image holds a log that was never replayed, so it was not closed cleanly.";
-    case Check::kPartitionName:
-      return std::string(kPartitionNameInvalid);
+// What a failed check means for the image, by the check alone: the system
+// refused to open, position, read or give memory (unreadable); the image is
+// a VHDX written for something else (not a plugin VHDX); or a structure is
+// wrong (corrupt).
+Verdict VerdictOfFailure(Check check) {
+  switch (check) {
+    case Check::kImageOpen:
+    case Check::kHeaderSectionRead:
+    case Check::kMetadataRegionSeek:
+    case Check::kMetadataRegionRead:
+    case Check::kPartitionAreaSeek:
+    case Check::kPartitionAreaRead:
+    case Check::kGptTrailerSeek:
+    case Check::kGptTrailerRead:
+    case Check::kOutOfMemory:
+      return Verdict::kUnreadable;
+    case Check::kFileIdentifierCreator:
+    case Check::kPluginMetadataMissing:
+      return Verdict::kNotPlugin;
     default:
-      return {};
+      return Verdict::kCorrupt;
   }
+}
+
+Verdict VerdictOf(const Inspection& inspection) {
+  if (inspection.failure) return VerdictOfFailure(inspection.failure->check);
+  return inspection.gpt_findings.empty() ? Verdict::kSound : Verdict::kGptMismatch;
 }
 
 // A partition entry whose name does not fit its known type.
@@ -61,9 +54,10 @@ void Conclude(Inspection& inspection) {
     WarnOnPartitionNames(*inspection.primary_gpt, vhdx_inspect::GptSide::kPrimary, inspection);
   if (inspection.backup_gpt) WarnOnPartitionNames(*inspection.backup_gpt, vhdx_inspect::GptSide::kBackup, inspection);
   inspection.verdict = VerdictOf(inspection);
-  if (inspection.failure) inspection.failure->message = FailureMessage(inspection);
-  for (vhdx_inspect::Finding& finding : inspection.gpt_findings) finding.message = FindingText(finding.check);
-  for (vhdx_inspect::Warning& warning : inspection.warnings) warning.message = WarningMessage(inspection, warning);
+  if (inspection.failure) inspection.failure->description = DescribeFailure(*inspection.failure);
+  for (vhdx_inspect::Finding& finding : inspection.gpt_findings)
+    finding.description = DescribeFinding(finding, inspection);
+  for (vhdx_inspect::Warning& warning : inspection.warnings) warning.description = DescribeWarning(warning, inspection);
 }
 
 }  // namespace inspect

@@ -1,5 +1,5 @@
 // What an inspection concludes once its checks have run: the verdict, and
-// the messages of its failure, findings and warnings.
+// the plain sentences of its failure, findings and warnings.
 #pragma once
 
 #include "vhdx_inspect/inspection.h"

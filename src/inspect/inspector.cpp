@@ -147,7 +147,7 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
                       Inspection& inspection) {
   if (file == nullptr) return vhdx::FailedWithStatus(Check::kImageOpen, openStatus);
   vhdx_inspect::detail::Buffers* buffers = vhdx_inspect::detail::Access::Of(inspector);
-  if (buffers == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+  if (buffers == nullptr) return vhdx::OutOfMemory();
 
   // Examined extents need the file's length; where it cannot be known the
   // image is read whole.
@@ -162,7 +162,7 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
     failed = RunStages(StageRegions(*file, *fileSize, buffers->pieces), inspection);
   } else {
     vhdx_inspect::detail::WholeRegions* whole = vhdx_inspect::detail::Access::WholeOf(*buffers);
-    if (whole == nullptr) return vhdx::FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+    if (whole == nullptr) return vhdx::OutOfMemory();
     failed = RunStages(StageRegions(*file, *whole), inspection);
   }
   if (failed) return failed;
@@ -183,7 +183,7 @@ Inspection InspectOpened(vhdx_inspect::Inspector& inspector, std::string path, p
 Inspection OutOfMemory(const std::string& path) {
   Inspection inspection;
   inspection.path = path;
-  inspection.failure = vhdx::FailedWithStatus(Check::kOutOfMemory, platform::kOutOfMemoryStatus);
+  inspection.failure = vhdx::OutOfMemory();
   Conclude(inspection);
   return inspection;
 }

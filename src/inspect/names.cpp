@@ -74,8 +74,6 @@ const char* CheckName(Check check) {
       return "partition_area.size";
     case Check::kGptTrailerLength:
       return "gpt_trailer.length";
-    case Check::kPartitionTablesAllocation:
-      return "partition_tables.allocation";
     case Check::kPartitionTablesFit:
       return "partition_tables.fit";
     case Check::kPartitionAreaSeek:
@@ -118,14 +116,6 @@ const char* CheckName(Check check) {
       return "header.log_guid";
     case Check::kPartitionName:
       return "gpt.partition_name";
-    case Check::kFolderMissing:
-      return "folder.missing";
-    case Check::kFolderNotAFolder:
-      return "folder.not_a_folder";
-    case Check::kFolderUnlistable:
-      return "folder.unlistable";
-    case Check::kFolderEntryUnexaminable:
-      return "folder.entry_unexaminable";
   }
   return "unknown";
 }
@@ -142,6 +132,8 @@ const char* VerdictName(Verdict verdict) {
       return "unreadable";
     case Verdict::kNotPlugin:
       return "not_plugin";
+    case Verdict::kNotInspected:
+      return "not_inspected";
   }
   return "unknown";
 }

@@ -30,7 +30,7 @@ constexpr std::size_t kLargestKept = std::size_t{1} << 20;
 // lie in, or that is too large to be read into memory.
 StageResult CheckAreaSize(Check check, std::int64_t size, std::int64_t minimum) {
   if (size >= minimum && size <= kMaxPartitionAreaSize) return std::nullopt;
-  return Failed(check, size, minimum);
+  return vhdx::FailedOutside(check, size, minimum, kMaxPartitionAreaSize);
 }
 
 // Reads `buffer.size()` bytes at `offset` from the start of the data area.
@@ -66,7 +66,7 @@ std::optional<std::span<const std::byte, Extent>> View(const AreaBuffer& buffer,
 // Makes room for the `fetched` bytes of an area of `size` bytes; a failure
 // names the area's size, whichever policy is in force.
 StageResult Allocate(AreaBuffer& buffer, std::int64_t size, std::int64_t fetched) {
-  if (!buffer.Resize(static_cast<std::size_t>(fetched))) return Failed(Check::kPartitionTablesAllocation, size, size);
+  if (!buffer.Resize(static_cast<std::size_t>(fetched))) return vhdx::OutOfMemory(size);
   return std::nullopt;
 }
 

@@ -11,7 +11,7 @@ namespace partition {
 // Appends one finding for every check that fails, in the order the report
 // prints them: the primary header's own fields, the backup's, the headers
 // against each other, the two entry checksums against each other. The
-// findings' messages are left empty.
+// findings' descriptions are left empty.
 void VerifyGpt(EfiHeaderBytes primaryHeader, GptEntryArrayBytes primaryEntries, EfiHeaderBytes backupHeader,
                GptEntryArrayBytes backupEntries, std::vector<vhdx_inspect::Finding>& findings);
 

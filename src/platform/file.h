@@ -67,6 +67,10 @@ OpenResult OpenForExclusiveRead(const std::filesystem::path& path);
 // as OpenForExclusiveRead.
 OpenResult OpenNarrowForExclusiveRead(const std::string& path);
 
+// The system's own text for `status`, as UTF-8 and without a final period
+// or line end ("No such file or directory"); empty when it has none.
+std::string SystemErrorText(ErrorCode status);
+
 // The name of `path` as text: its bytes on POSIX, its UTF-16 name as UTF-8
 // on Windows (an unpaired surrogate as U+FFFD).
 std::string NameAsText(const std::filesystem::path& path);

@@ -1,7 +1,6 @@
 #include "platform/memory_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace platform {
@@ -24,7 +23,7 @@ class MemoryFile final : public File {
 
   bool Seek(std::uint64_t offset) override {
     if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
-      lastError_ = EINVAL;
+      lastError_ = kInvalidPositionStatus;
       return false;
     }
     position_ = offset;

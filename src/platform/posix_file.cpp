@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <string>
+#include <system_error>
 
 #include "platform/file.h"
 #include "platform/posix_image_lock.h"
@@ -14,6 +16,9 @@ namespace platform {
 
 const ErrorCode kInvalidPositionStatus = EINVAL;
 const ErrorCode kOutOfMemoryStatus = ENOMEM;
+
+// The C library's text (strerror_r underneath, so safe from any thread).
+std::string SystemErrorText(ErrorCode status) { return std::generic_category().message(static_cast<int>(status)); }
 
 namespace {
 

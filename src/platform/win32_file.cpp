@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "encoding/utf16.h"
@@ -14,6 +15,23 @@ namespace platform {
 
 const ErrorCode kInvalidPositionStatus = ERROR_NEGATIVE_SEEK;
 const ErrorCode kOutOfMemoryStatus = ERROR_NOT_ENOUGH_MEMORY;
+
+// FormatMessageW's text in the user's language, as UTF-8, without the
+// period and line end it ends with.
+std::string SystemErrorText(ErrorCode status) {
+  wchar_t* text = nullptr;
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, status, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return {};
+  std::vector<std::uint16_t> units(text, text + length);
+  ::LocalFree(text);
+  while (!units.empty() &&
+         (units.back() == u'\r' || units.back() == u'\n' || units.back() == u' ' || units.back() == u'.')) {
+    units.pop_back();
+  }
+  return encoding::Utf16ToUtf8(units);
+}
 
 namespace {
 

@@ -90,7 +90,7 @@ StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& 
   // Every view below is cut from this one at a fixed offset, checked when
   // the program is compiled.
   const auto examined = encoding::ViewAt<kExaminedHeaderSectionSize>(bytes, 0);
-  if (!examined) return FailedWithStatus(Check::kHeaderSectionRead, platform::kOutOfMemoryStatus);
+  if (!examined) return OutOfMemory();
   return CheckSection(*examined, inspection);
 }
 

@@ -46,7 +46,7 @@ StageResult RegionWindow::ReadWhole() {
   if (StageResult failed = Start()) return failed;
   wholeRead_ = true;
   // The buffer is empty when it could not be allocated: nothing is read then.
-  if (whole_->size() != size_) return FailedWithStatus(checks_.read, platform::kOutOfMemoryStatus);
+  if (whole_->size() != size_) return OutOfMemory(size_);
   ++requests_;
   if (!whole_->ReadFrom(*file_, wholeHeld_)) return FailedWithStatus(checks_.read, file_->LastError());
   return std::nullopt;

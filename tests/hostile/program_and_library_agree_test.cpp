@@ -16,6 +16,7 @@
 #include "support/plugin_image.h"
 #include "support/scratch_directory.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/messages.h"
 
 namespace hostile {
 namespace {
@@ -29,8 +30,10 @@ void ExpectAgreement(const std::string& path) {
   ASSERT_EQ(line.has_value(), result.failure.has_value()) << run.out;
   if (!line) return;
   ASSERT_GE(e2e::LinesOf(run.out).size(), 2u) << run.out;
-  EXPECT_EQ(*line, result.failure->message);
-  EXPECT_EQ(result.failure->message.empty(), result.failure->check == vhdx_inspect::Check::kMetadataRegionRead);
+  const std::string message = vhdx_inspect::views::text::FailureMessage(result);
+  EXPECT_EQ(*line, message);
+  EXPECT_EQ(message.empty(), result.failure->check == vhdx_inspect::Check::kMetadataRegionRead);
+  EXPECT_FALSE(result.failure->description.empty());
 }
 
 TEST(ProgramAndLibrary, AgreeOnEveryEntryOfTheCorpus) {

@@ -10,6 +10,7 @@
 
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/messages.h"
 
 namespace inspect_test {
 namespace {
@@ -90,7 +91,7 @@ void ExpectFailure(const FailureCase& c) {
   vhdx_inspect::Inspector inspector;
   const vhdx_inspect::Inspection inspection = inspector.Inspect(image.bytes(), c.name + ".vhdx");
   ASSERT_TRUE(inspection.failure.has_value());
-  EXPECT_EQ(inspection.failure->message, c.line);
+  EXPECT_EQ(vhdx_inspect::views::text::FailureMessage(inspection), c.line);
   EXPECT_EQ(vhdx_inspect::CheckName(inspection.failure->check), std::string(vhdx_inspect::CheckName(c.check)));
   EXPECT_FALSE(inspection.failure->system_status.has_value());
   EXPECT_FALSE(inspection.partition_area.has_value()) << "nothing after a failed stage";

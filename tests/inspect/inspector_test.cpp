@@ -15,6 +15,7 @@
 #include "support/faulty_file.h"
 #include "support/plugin_image.h"
 #include "support/refused_allocation.h"
+#include "views/text/messages.h"
 
 namespace inspect_test {
 namespace {
@@ -137,7 +138,7 @@ TEST(Inspection, VirtualSizeWarningKeepsTheInspectionGoing) {
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_EQ(result.warnings[0].check, Check::kVirtualDiskSizeMismatch);
   // The first line of a run: hexadecimal without the prefix.
-  EXPECT_EQ(result.warnings[0].message,
+  EXPECT_EQ(vhdx_inspect::views::text::WarningMessage(result, result.warnings[0]),
             "VIRTUAL_DISK_SIZE->VirtualDiskSize is: 40000000 PLUGIN_VHDX_METADATA->nVirtualDiskSize 1000");
 }
 
@@ -156,7 +157,6 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
     std::string message;
     testsupport::ReadLog reads;
   };
-  const std::string outOfMemory = std::to_string(platform::kOutOfMemoryStatus);
   const Case cases[] = {
       {"stage 1 read",
        testsupport::ReadFault{0, kIoStatus},
@@ -168,9 +168,9 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
       {"header section buffer",
        std::nullopt,
        kHeaderSectionBufferSize,
-       Check::kHeaderSectionRead,
+       Check::kOutOfMemory,
        platform::kOutOfMemoryStatus,
-       "ReadFile failed with status " + outOfMemory + " for file: image.vhdx",
+       "Cannot allocate memory for the inspection.",
        {}},
       {"stage 2 read",
        testsupport::ReadFault{at.metadataRegion, kIoStatus},
@@ -182,9 +182,9 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
       {"metadata buffer",
        std::nullopt,
        kMetadataBufferSize,
-       Check::kMetadataRegionRead,
+       Check::kOutOfMemory,
        platform::kOutOfMemoryStatus,
-       "",
+       "Cannot allocate memory for the inspection.",
        {0}},
       {"partition area read",
        testsupport::ReadFault{at.dataArea, kIoStatus},
@@ -211,7 +211,7 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
     ASSERT_TRUE(result.failure);
     EXPECT_EQ(result.failure->check, c.check);
     EXPECT_EQ(result.failure->system_status, c.status);
-    EXPECT_EQ(result.failure->message, c.message);
+    EXPECT_EQ(vhdx_inspect::views::text::FailureMessage(result), c.message);
     EXPECT_EQ(reads, c.reads) << "each area is read once";
   }
 }
@@ -222,7 +222,8 @@ TEST(InspectionFailure, AFileThatCannotBeOpenedGivesTheOpenLine) {
   EXPECT_EQ(result.verdict, Verdict::kUnreadable);
   ASSERT_TRUE(result.failure);
   EXPECT_EQ(result.failure->check, Check::kImageOpen);
-  EXPECT_EQ(result.failure->message, "CreateFile failed with status 2 for file: missing.vhdx");
+  EXPECT_EQ(vhdx_inspect::views::text::FailureMessage(result),
+            "CreateFile failed with status 2 for file: missing.vhdx");
   EXPECT_FALSE(result.header);
 }
 

@@ -1,8 +1,8 @@
 // No exception leaves the library, not even when memory runs out while the
 // records are built: each allocation in turn is made to fail, and every
-// inspection still returns, either whole, or ended by the partition-table
-// buffers' own check, or by inspection.out_of_memory with the line the text
-// report prints for it.
+// inspection still returns, either whole or ended by inspection.out_of_memory
+// (unreadable, with the system's status), and the text view's line for it
+// names the partition tables' buffer where that was the one refused.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -10,8 +10,10 @@
 #include <new>
 #include <string>
 
+#include "platform/file.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/messages.h"
 
 namespace {
 
@@ -58,16 +60,21 @@ TEST(InspectionOutOfMemory, EveryFailedAllocationEndsTheInspectionCleanly) {
       continue;
     }
     if (!result.failure) continue;  // the failing allocation was made outside the inspection's records
-    const std::string check = vhdx_inspect::CheckName(result.failure->check);
-    if (check == "partition_tables.allocation") {  // the buffers' own check, with its own line
-      EXPECT_TRUE(result.failure->message == "Cannot allocate 0x4400 bytes for the partition tables." ||
-                  result.failure->message == "Cannot allocate 0x4200 bytes for the partition tables.")
-          << result.failure->message;  // the area (0x4400), or the trailer (0x4200)
+    // Whatever stage it hits, refused memory is one check with one verdict.
+    EXPECT_EQ(std::string(vhdx_inspect::CheckName(result.failure->check)), "inspection.out_of_memory");
+    EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kUnreadable);
+    EXPECT_EQ(result.failure->system_status, platform::kOutOfMemoryStatus);
+    const std::string line = vhdx_inspect::views::text::FailureMessage(result);
+    if (result.partition_area && !result.mbr) {
+      // The partition tables' buffers: the area (0x4400 bytes) or the trailer
+      // (0x4200), named by the text program's line after the size lines.
+      EXPECT_TRUE(result.failure->found == 0x4400 || result.failure->found == 0x4200);
+      EXPECT_TRUE(line == "Cannot allocate 0x4400 bytes for the partition tables." ||
+                  line == "Cannot allocate 0x4200 bytes for the partition tables.")
+          << line;
       continue;
     }
-    EXPECT_EQ(check, "inspection.out_of_memory");
-    EXPECT_EQ(result.failure->message, "Cannot allocate memory for the inspection.");
-    EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kUnreadable);
+    EXPECT_EQ(line, "Cannot allocate memory for the inspection.");
     EXPECT_FALSE(result.header.has_value());
   }
   EXPECT_TRUE(sawWhole) << "an inspection with no failing allocation";

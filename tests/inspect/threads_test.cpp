@@ -41,9 +41,9 @@ std::vector<PluginImage> Corpus() {
 std::string Summary(const vhdx_inspect::Inspection& result) {
   std::string text = vhdx_inspect::VerdictName(result.verdict);
   if (result.failure)
-    text += std::string(" ") + vhdx_inspect::CheckName(result.failure->check) + ": " + result.failure->message;
-  for (const auto& finding : result.gpt_findings) text += " | " + finding.message;
-  for (const auto& warning : result.warnings) text += " | " + warning.message;
+    text += std::string(" ") + vhdx_inspect::CheckName(result.failure->check) + ": " + result.failure->description;
+  for (const auto& finding : result.gpt_findings) text += " | " + finding.description;
+  for (const auto& warning : result.warnings) text += " | " + warning.description;
   if (result.primary_gpt) text += " entries " + std::to_string(result.primary_gpt->entries.size());
   text += " volumes " + std::to_string(result.volumes.size());
   return text;

@@ -1,4 +1,4 @@
-#include "report/gpt_report.h"
+#include "views/text/gpt_report.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,15 @@ using namespace partition::testing;
 std::string EntriesReport(const EntryArray& entries) {
   std::ostringstream out;
   const HeaderBytes header{};
-  report::PrintGptPartitionEntries(DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)).entries, out);
+  vhdx_inspect::views::text::PrintGptPartitionEntries(
+      DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)).entries, out);
   return out.str();
 }
 
 std::string HeaderReport(const HeaderBytes& header) {
   std::ostringstream out;
   const EntryArray entries{};
-  report::PrintEfiHeader(DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)), out);
+  vhdx_inspect::views::text::PrintEfiHeader(DecodeGpt(EfiHeaderBytes(header), GptEntryArrayBytes(entries)), out);
   return out.str();
 }
 
@@ -137,7 +138,8 @@ TEST(PrintGptPartitionEntry, NameCheckForTheKnownTypes) {
     EntryArray entries{};
     PutEntry(entries, 0, Entry{c.type, 1, 0, 0, 0, c.name});
     std::ostringstream out;
-    report::PrintGptPartitionEntry(DecodeGptEntry(*encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries)), out);
+    vhdx_inspect::views::text::PrintGptPartitionEntry(
+        DecodeGptEntry(*encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries)), out);
     const std::string expected = std::string("\t\tPartition Type:  ") + c.printedType + "\n" +
                                  "\t\tFirstLBA:        0\n\t\tLastLBA:         0\n\t\tAttributes:      0\n" +
                                  "\t\tPartitionName:   " + c.printedName + "\n" +

@@ -1,6 +1,6 @@
 #include "partition/gpt_verification.h"
 
-#include "report/gpt_report.h"
+#include "views/text/gpt_report.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ struct Gpt {
     VerifyGpt(EfiHeaderBytes(primary), GptEntryArrayBytes(primaryEntries), EfiHeaderBytes(backup),
               GptEntryArrayBytes(backupEntries), findings);
     std::ostringstream out;
-    report::PrintVerification(findings, out);
+    vhdx_inspect::views::text::PrintVerification(findings, out);
     return out.str();
   }
 };

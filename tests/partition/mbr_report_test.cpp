@@ -1,4 +1,4 @@
-#include "report/mbr_report.h"
+#include "views/text/mbr_report.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ using testing::Put32;
 
 std::string Report(const std::array<std::byte, kMbrSize>& sector) {
   std::ostringstream out;
-  report::PrintMbrTable(DecodeMbr(std::span<const std::byte, kMbrSize>(sector)), out);
+  vhdx_inspect::views::text::PrintMbrTable(DecodeMbr(std::span<const std::byte, kMbrSize>(sector)), out);
   return out.str();
 }
 
@@ -89,7 +89,7 @@ TEST(PrintMbrPartition, DecodesStatusSectorAndCylinder) {
     MBR_PARTITION record{};
     std::memcpy(&record, c.bytes.data(), c.bytes.size());
     std::ostringstream out;
-    report::PrintMbrPartition(DecodeMbrPartition(record), out);
+    vhdx_inspect::views::text::PrintMbrPartition(DecodeMbrPartition(record), out);
     const std::string expected = std::string("\t\tBootable:       ") + c.bootable + "\n" + "\t\tStartHead:      0\n" +
                                  "\t\tStartCylinder:  " + c.startCylinder + "\n" +
                                  "\t\tStartSector:    " + c.startSector + "\n";

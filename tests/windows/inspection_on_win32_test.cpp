@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "report/text_report.h"
 #include "scratch_file.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/text_report.h"
 
 namespace {
 
@@ -30,14 +30,14 @@ constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
 std::string InspectFile(const std::string& path) {
   std::ostringstream out;
   vhdx_inspect::Inspector inspector;
-  report::WriteTextReport(inspector.Inspect(path), out);
+  vhdx_inspect::views::text::WriteTextReport(inspector.Inspect(path), out);
   return out.str();
 }
 
 std::string InspectMemory(const std::string& name, const PluginImage& image) {
   std::ostringstream out;
   vhdx_inspect::Inspector inspector;
-  report::WriteTextReport(inspector.Inspect(image.bytes(), name), out);
+  vhdx_inspect::views::text::WriteTextReport(inspector.Inspect(image.bytes(), name), out);
   return out.str();
 }
 

@@ -1,7 +1,7 @@
 // How numbers are written: each helper's text, the stream state it leaves for
 // the next value, and agreement with the standard library's own formatting of
 // the same value under the same flags.
-#include "encoding/number_format.h"
+#include "views/text/number_format.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace encoding {
+namespace vhdx_inspect::views::text {
 namespace {
 
 template <typename Formatted>
@@ -118,4 +118,4 @@ TEST(NumberFormat, AFailedStreamTakesNoNumber) {
 }
 
 }  // namespace
-}  // namespace encoding
+}  // namespace vhdx_inspect::views::text

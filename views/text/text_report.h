@@ -10,8 +10,8 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 
 void WriteTextReport(const vhdx_inspect::Inspection& inspection, std::ostream& out);
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

@@ -1,6 +1,6 @@
-#include "inspect/failure_line_place.h"
+#include "views/text/failure_line_place.h"
 
-namespace inspect {
+namespace vhdx_inspect::views::text {
 
 using vhdx_inspect::Check;
 
@@ -10,8 +10,11 @@ FailureLinePlace PlaceOfFailureLine(const vhdx_inspect::Inspection& inspection) 
       return FailureLinePlace::kAfterHeaderBlock;
     case Check::kPartitionAreaSize:
     case Check::kGptTrailerLength:
-    case Check::kPartitionTablesAllocation:
       return FailureLinePlace::kAfterSizeLines;
+    case Check::kOutOfMemory:
+      // Memory refused for the partition tables, once the sizes were read.
+      return inspection.partition_area && !inspection.mbr ? FailureLinePlace::kAfterSizeLines
+                                                          : FailureLinePlace::kBeforeReport;
     case Check::kPartitionAreaSeek:
     case Check::kPartitionAreaRead:
       return FailureLinePlace::kBeforeMbr;
@@ -25,4 +28,4 @@ FailureLinePlace PlaceOfFailureLine(const vhdx_inspect::Inspection& inspection) 
   }
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::views::text

@@ -15,7 +15,7 @@
 #include <ostream>
 #include <type_traits>
 
-namespace encoding {
+namespace vhdx_inspect::views::text {
 namespace detail {
 
 // Bytes and 16-bit values are written as numbers, never as characters.
@@ -114,4 +114,4 @@ constexpr auto Decimal(T value) {
   return detail::Formatted<T, detail::Style::kDecimal>{value};
 }
 
-}  // namespace encoding
+}  // namespace vhdx_inspect::views::text

@@ -1,18 +1,13 @@
-#include "inspect/diagnostic_lines.h"
+#include "views/text/diagnostic_lines.h"
 
 #include <cstdint>
 
-#include "encoding/number_format.h"
-#include "inspect/failure_line_place.h"
-#include "inspect/partition_area_limits.h"
-#include "vhdx/header_section_records.h"
-#include "vhdx/metadata_records.h"
+#include "views/text/failure_line_place.h"
+#include "views/text/number_format.h"
 
-namespace inspect {
+namespace vhdx_inspect::views::text {
 namespace {
 
-using encoding::HexKeepingPrefixFlag;
-using encoding::InCurrentBase;
 using vhdx_inspect::Check;
 using vhdx_inspect::Failure;
 
@@ -35,7 +30,17 @@ void WriteItemOffsetLine(std::ostream& out, const char* item, const Failure& fai
 void WriteSizeRangeLine(std::ostream& out, const char* field, const Failure& failure) {
   out << "PLUGIN_VHDX_METADATA->" << field << " is: " << InCurrentBase(failure.found.value_or(0)) << ' ' << field
       << " should be between " << InCurrentBase(failure.expected.value_or(0)) << " and "
-      << InCurrentBase(kMaxPartitionAreaSize);
+      << InCurrentBase(failure.expected_max.value_or(0));
+}
+
+// Memory refused for the partition tables, after the size lines, names the
+// bytes it asked for; anywhere else the line stands before the report.
+void WriteOutOfMemoryLine(std::ostream& out, const Failure& failure, FailureLinePlace place) {
+  if (place == FailureLinePlace::kAfterSizeLines) {
+    out << "Cannot allocate " << InCurrentBase(failure.found.value_or(0)) << " bytes for the partition tables.";
+  } else {
+    out << "Cannot allocate memory for the inspection.";
+  }
 }
 
 // The lines with no value, or nothing for a check that has none of its own.
@@ -67,8 +72,6 @@ const char* FixedLine(Check check) {
       return "table_PLUGIN_VHDX_METADATA->nGptTrailerDiskOffset is: 0";
     case Check::kVolumeImageFileList:
       return "pTwbMetaData->ImageFileList is not terminated inside the metadata region.";
-    case Check::kOutOfMemory:
-      return "Cannot allocate memory for the inspection.";
     default:
       return nullptr;
   }
@@ -76,7 +79,10 @@ const char* FixedLine(Check check) {
 
 }  // namespace
 
-void WriteFailureLine(std::ostream& out, const Failure& failure, const std::string& path) {
+void WriteFailureLine(std::ostream& out, const vhdx_inspect::Inspection& inspection) {
+  const Failure& failure = *inspection.failure;
+  const std::string& path = inspection.path;
+  const FailureLinePlace place = PlaceOfFailureLine(inspection);
   if (const char* fixed = FixedLine(failure.check)) {
     out << fixed;
     return;
@@ -143,8 +149,8 @@ void WriteFailureLine(std::ostream& out, const Failure& failure, const std::stri
     case Check::kGptTrailerLength:
       WriteSizeRangeLine(out, "nGptTrailerLength", failure);
       break;
-    case Check::kPartitionTablesAllocation:
-      out << "Cannot allocate " << InCurrentBase(failure.found.value_or(0)) << " bytes for the partition tables.";
+    case Check::kOutOfMemory:
+      WriteOutOfMemoryLine(out, failure, place);
       break;
     case Check::kPartitionTablesFit:
       out << "The partition tables at offset " << InCurrentBase(failure.found.value_or(0)) << " do not fit in the "
@@ -207,4 +213,4 @@ std::ios_base::fmtflags FlagsBeforeFailure(const vhdx_inspect::Inspection& inspe
   return decimal;
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::views::text

@@ -10,7 +10,7 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace json_report {
+namespace vhdx_inspect::views::json {
 
 // The schema version every object carries as "schema_version".
 inline constexpr int kSchemaVersion = 1;
@@ -25,4 +25,4 @@ nlohmann::ordered_json JsonReport(const vhdx_inspect::Inspection& inspection);
 // inspection's, which on Windows is the UTF-16 name as UTF-8.
 std::string JsonLine(const vhdx_inspect::Inspection& inspection);
 
-}  // namespace json_report
+}  // namespace vhdx_inspect::views::json

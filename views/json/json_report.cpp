@@ -1,4 +1,4 @@
-#include "vhdx-inspect-json/json_report.h"
+#include "views/json/json_report.h"
 
 #include <array>
 #include <cstdint>
@@ -9,8 +9,9 @@
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/records.h"
 #include "vhdx_inspect/verdict.h"
+#include "views/text/messages.h"
 
-namespace json_report {
+namespace vhdx_inspect::views::json {
 namespace {
 
 using nlohmann::ordered_json;
@@ -25,13 +26,16 @@ void PutIfPresent(ordered_json& object, const char* key, const std::optional<T>&
   if (value) object[key] = *value;
 }
 
-ordered_json FailureObject(const vhdx_inspect::Failure& failure) {
+ordered_json FailureObject(const vhdx_inspect::Inspection& inspection) {
+  const vhdx_inspect::Failure& failure = *inspection.failure;
   ordered_json object;
   object["check"] = vhdx_inspect::CheckName(failure.check);
-  object["message"] = failure.message;
+  object["message"] = text::FailureMessage(inspection);
   PutIfPresent(object, "system_status", failure.system_status);
   PutIfPresent(object, "found", failure.found);
   PutIfPresent(object, "expected", failure.expected);
+  PutIfPresent(object, "expected_max", failure.expected_max);
+  object["description"] = failure.description;
   return object;
 }
 
@@ -39,18 +43,20 @@ ordered_json FindingObject(const vhdx_inspect::Finding& finding) {
   ordered_json object;
   object["check"] = vhdx_inspect::CheckName(finding.check);
   if (finding.side) object["header"] = SideName(*finding.side);
-  object["message"] = finding.message;
+  object["message"] = text::FindingMessage(finding);
   PutIfPresent(object, "value", finding.value);
   PutIfPresent(object, "compared", finding.compared);
+  object["description"] = finding.description;
   return object;
 }
 
-ordered_json WarningObject(const vhdx_inspect::Warning& warning) {
+ordered_json WarningObject(const vhdx_inspect::Inspection& inspection, const vhdx_inspect::Warning& warning) {
   ordered_json object;
   object["check"] = vhdx_inspect::CheckName(warning.check);
-  object["message"] = warning.message;
+  object["message"] = text::WarningMessage(inspection, warning);
   PutIfPresent(object, "entry", warning.entry);
   if (warning.side) object["header"] = SideName(*warning.side);
+  object["description"] = warning.description;
   return object;
 }
 
@@ -196,13 +202,14 @@ ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
   object["schema_version"] = kSchemaVersion;
   object["path"] = inspection.path;
   object["verdict"] = vhdx_inspect::VerdictName(inspection.verdict);
-  if (inspection.failure) object["failure"] = FailureObject(*inspection.failure);
+  if (inspection.failure) object["failure"] = FailureObject(inspection);
 
   ordered_json findings = ordered_json::array();
   for (const vhdx_inspect::Finding& finding : inspection.gpt_findings) findings.push_back(FindingObject(finding));
   object["gpt_findings"] = std::move(findings);
   ordered_json warnings = ordered_json::array();
-  for (const vhdx_inspect::Warning& warning : inspection.warnings) warnings.push_back(WarningObject(warning));
+  for (const vhdx_inspect::Warning& warning : inspection.warnings)
+    warnings.push_back(WarningObject(inspection, warning));
   object["warnings"] = std::move(warnings);
 
   if (inspection.header) object["header"] = HeaderObject(*inspection.header);
@@ -225,4 +232,4 @@ std::string JsonLine(const vhdx_inspect::Inspection& inspection) {
   return JsonReport(inspection).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-}  // namespace json_report
+}  // namespace vhdx_inspect::views::json

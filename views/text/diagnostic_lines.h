@@ -1,9 +1,9 @@
 // The text of the lines that name a failed check, a finding or a warning.
 //
 // A line's numbers are written in whatever base the stream has in force, as
-// the report writes them; the inspection renders its messages through the
-// same functions, in the state the report has reached at that point for the
-// image alone.
+// the report writes them; the messages of messages.h are rendered through
+// the same functions, in the state the report has reached at that point for
+// the image alone.
 #pragma once
 
 #include <ostream>
@@ -12,10 +12,10 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace inspect {
+namespace vhdx_inspect::views::text {
 
-// The failure's line, without its line end. `path` is the image's name.
-void WriteFailureLine(std::ostream& out, const vhdx_inspect::Failure& failure, const std::string& path);
+// The failure's line, without its line end; the inspection has a failure.
+void WriteFailureLine(std::ostream& out, const vhdx_inspect::Inspection& inspection);
 
 // The virtual-size warning's line, without its line end: the metadata's
 // virtual disk size and the plugin header's, in hexadecimal, leaving
@@ -34,4 +34,4 @@ inline constexpr std::string_view kPartitionNameInvalid = "PartitionName is inva
 // for the image inspected alone.
 std::ios_base::fmtflags FlagsBeforeFailure(const vhdx_inspect::Inspection& inspection);
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::views::text

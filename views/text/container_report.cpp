@@ -1,12 +1,9 @@
-#include "report/container_report.h"
+#include "views/text/container_report.h"
 
-#include "encoding/number_format.h"
+#include "views/text/number_format.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 namespace {
-
-using encoding::HexWithPrefixThenDecimal;
-using encoding::InCurrentBase;
 
 void PrintVolumeReport(int number, const vhdx_inspect::VolumeRecord& volume, std::ostream& out) {
   out << std::endl;
@@ -69,4 +66,4 @@ void PrintMetadataReport(const vhdx_inspect::MetadataRecord& metadata, const vhd
   for (const vhdx_inspect::VolumeRecord& volume : volumes) PrintVolumeReport(++number, volume, out);
 }
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

@@ -1,13 +1,13 @@
 // Where a failure's line stands in the text report. The container stages
 // run before anything is printed; the partition tables fail after the three
 // size lines, before the MBR or after the primary GPT. The report writes the
-// line there, and the inspection renders its message in the number state
-// that the report has reached at that point.
+// line there, and the failure's message (messages.h) is rendered in the
+// number state that the report has reached at that point.
 #pragma once
 
 #include "vhdx_inspect/inspection.h"
 
-namespace inspect {
+namespace vhdx_inspect::views::text {
 
 // The places in the order the report reaches them.
 enum class FailureLinePlace {
@@ -25,4 +25,4 @@ FailureLinePlace PlaceOfFailureLine(const vhdx_inspect::Inspection& inspection);
 // with the prefix in force.
 constexpr bool FollowsTheSizeLines(FailureLinePlace place) { return place >= FailureLinePlace::kAfterSizeLines; }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::views::text

@@ -2,7 +2,7 @@
 // the failure's line, or the report as far as the inspection got, and then
 // the "Exception occurred: " line and nothing else; and the failure's
 // status in the base that earlier output left in force.
-#include "report/text_report.h"
+#include "views/text/text_report.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST(InspectionWithAFailingRead, EndsWithTheExceptionLine) {
     ReadLog reads;
     std::ostringstream out;
     vhdx_inspect::Inspector inspector;
-    report::WriteTextReport(
+    vhdx_inspect::views::text::WriteTextReport(
         inspect::InspectOpened(inspector, "image.vhdx", OpenFaultyFile(image.bytes(), reads, ReadFault{c.position, 5})),
         out);
     EXPECT_EQ(out.str(), c.output);
@@ -57,7 +57,7 @@ TEST(TextReportFailureLine, StatusIsWrittenInTheBaseThatEarlierOutputLeft) {
   std::ostringstream out;
   out << std::hex << std::showbase;
   vhdx_inspect::Inspector inspector;
-  report::WriteTextReport(inspector.Inspect(std::span<const std::byte>(), "empty.vhdx"), out);
+  vhdx_inspect::views::text::WriteTextReport(inspector.Inspect(std::span<const std::byte>(), "empty.vhdx"), out);
   EXPECT_EQ(out.str(),
             "Attemped to read 0x100000 bytes, but 0 were read.\n"
             "Exception occurred: plugin VHDX is corrupt\n");

@@ -1,11 +1,8 @@
-#include "report/mbr_report.h"
+#include "views/text/mbr_report.h"
 
-#include "encoding/number_format.h"
+#include "views/text/number_format.h"
 
-namespace report {
-
-using encoding::HexWithPrefix;
-using encoding::InCurrentBase;
+namespace vhdx_inspect::views::text {
 
 void PrintMbrTable(const vhdx_inspect::MbrRecord& mbr, std::ostream& out) {
   out << std::endl;
@@ -33,4 +30,4 @@ void PrintMbrPartition(const vhdx_inspect::MbrPartitionRecord& record, std::ostr
   out << "\t\tSectorCount:    " << HexWithPrefix(record.sector_count) << std::endl;
 }
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

@@ -7,7 +7,7 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 
 // Every header field but the reserved field and the disk GUID. Leaves
 // hexadecimal with the base prefix in force.
@@ -23,4 +23,4 @@ void PrintGptPartitionEntry(const vhdx_inspect::GptEntryRecord& entry, std::ostr
 // values) of its findings.
 void PrintVerification(const std::vector<vhdx_inspect::Finding>& findings, std::ostream& out);
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

@@ -1,17 +1,15 @@
-#include "report/gpt_report.h"
+#include "views/text/gpt_report.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "encoding/number_format.h"
-#include "inspect/diagnostic_lines.h"
+#include "views/text/diagnostic_lines.h"
+#include "views/text/number_format.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 namespace {
 
-using encoding::Decimal;
-using encoding::HexWithPrefix;
 using vhdx_inspect::Check;
 using vhdx_inspect::Finding;
 using vhdx_inspect::GptSide;
@@ -61,7 +59,7 @@ bool ComparesTheHeaders(Check check) {
 }
 
 void PrintFinding(const Finding& finding, std::ostream& out) {
-  out << "\t" << inspect::FindingText(finding.check) << "  " << std::endl;
+  out << "\t" << FindingText(finding.check) << "  " << std::endl;
   if (!finding.value || !finding.compared) return;
   out << "\t\tHeader value:     " << HexWithPrefix(*finding.value) << std::endl;
   out << (finding.side ? "\t\tCalculated value: " : "\t\tTrailer value:    ") << HexWithPrefix(*finding.compared)
@@ -115,7 +113,7 @@ void PrintGptPartitionEntry(const vhdx_inspect::GptEntryRecord& entry, std::ostr
   out << "\t\tPartitionName:   ";
   WriteSingleByteName(entry.name, out);
   out << std::endl;
-  if (!entry.name_fits_type) out << "\t\t\t" << inspect::kPartitionNameInvalid << "  " << std::endl;
+  if (!entry.name_fits_type) out << "\t\t\t" << kPartitionNameInvalid << "  " << std::endl;
 }
 
 void PrintVerification(const std::vector<Finding>& findings, std::ostream& out) {
@@ -130,4 +128,4 @@ void PrintVerification(const std::vector<Finding>& findings, std::ostream& out) 
       [](const Finding& f) { return f.check == Check::kGptEntryArrayCrcAgreement; }, out);
 }
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

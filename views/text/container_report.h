@@ -11,7 +11,7 @@
 
 #include "vhdx_inspect/records.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 
 void PrintHeaderReport(const vhdx_inspect::HeaderRecord& header, const vhdx_inspect::RegionsRecord& regions,
                        std::ostream& out);
@@ -19,4 +19,4 @@ void PrintHeaderReport(const vhdx_inspect::HeaderRecord& header, const vhdx_insp
 void PrintMetadataReport(const vhdx_inspect::MetadataRecord& metadata, const vhdx_inspect::PluginHeaderRecord& plugin,
                          const std::vector<vhdx_inspect::VolumeRecord>& volumes, std::ostream& out);
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

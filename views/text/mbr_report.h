@@ -5,7 +5,7 @@
 
 #include "vhdx_inspect/records.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 
 // Leaves hexadecimal with the base prefix in force.
 void PrintMbrTable(const vhdx_inspect::MbrRecord& mbr, std::ostream& out);
@@ -13,4 +13,4 @@ void PrintMbrTable(const vhdx_inspect::MbrRecord& mbr, std::ostream& out);
 // The ten field lines of one partition record.
 void PrintMbrPartition(const vhdx_inspect::MbrPartitionRecord& record, std::ostream& out);
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text

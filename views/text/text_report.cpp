@@ -1,29 +1,28 @@
-#include "report/text_report.h"
+#include "views/text/text_report.h"
 
 #include <cstdint>
 
-#include "encoding/number_format.h"
-#include "inspect/diagnostic_lines.h"
-#include "inspect/failure_line_place.h"
-#include "report/container_report.h"
-#include "report/gpt_report.h"
-#include "report/mbr_report.h"
+#include "views/text/container_report.h"
+#include "views/text/diagnostic_lines.h"
+#include "views/text/failure_line_place.h"
+#include "views/text/gpt_report.h"
+#include "views/text/mbr_report.h"
+#include "views/text/number_format.h"
 
-namespace report {
+namespace vhdx_inspect::views::text {
 namespace {
 
-using encoding::HexKeepingPrefixFlag;
 using vhdx_inspect::Check;
 using vhdx_inspect::Inspection;
-using Place = inspect::FailureLinePlace;
+using Place = FailureLinePlace;
 
 // Writes the failure's line, if it stands at `place`, and the line that
 // ends the image; true when it did.
 bool EndsAt(Place place, const Inspection& inspection, std::ostream& out) {
-  if (!inspection.failure || inspect::PlaceOfFailureLine(inspection) != place) return false;
+  if (!inspection.failure || PlaceOfFailureLine(inspection) != place) return false;
   // A failed read of the metadata region has no line of its own.
   if (inspection.failure->check != Check::kMetadataRegionRead) {
-    inspect::WriteFailureLine(out, *inspection.failure, inspection.path);
+    WriteFailureLine(out, inspection);
     out << std::endl;
   }
   out << "Exception occurred: plugin VHDX is corrupt" << std::endl;
@@ -42,7 +41,7 @@ void PrintSizeLines(const vhdx_inspect::PartitionAreaRecord& area, std::ostream&
 void PrintVirtualSizeWarning(const Inspection& inspection, std::ostream& out) {
   for (const vhdx_inspect::Warning& warning : inspection.warnings) {
     if (warning.check != Check::kVirtualDiskSizeMismatch) continue;
-    inspect::WriteVirtualSizeWarning(out, *inspection.metadata, *inspection.plugin);
+    WriteVirtualSizeWarning(out, *inspection.metadata, *inspection.plugin);
     out << std::endl;
   }
 }
@@ -75,4 +74,4 @@ void WriteTextReport(const Inspection& inspection, std::ostream& out) {
   PrintVerification(inspection.gpt_findings, out);
 }
 
-}  // namespace report
+}  // namespace vhdx_inspect::views::text
