@@ -2,8 +2,12 @@
 
 #include <pybind11/stl.h>
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,6 +17,7 @@
 #include "vhdx_inspect/records.h"
 #include "vhdx_inspect/verdict.h"
 #include "views/json/json_report.h"
+#include "views/record_fields.h"
 #include "views/text/messages.h"
 
 namespace vhdx_python {
@@ -123,109 +128,47 @@ void BindOutcome(py::module_& module) {
       .def_property_readonly("side", [](const W& w) { return SideMember(w.fact.side); });
 }
 
-void BindContainerRecords(py::module_& module) {
-  RecordClass<vi::HeaderRecord>(module, "HeaderRecord", "The current VHDX header.")
-      .def_readonly("sequence_number", &vi::HeaderRecord::sequence_number)
-      .def_readonly("version", &vi::HeaderRecord::version)
-      .def_readonly("log_version", &vi::HeaderRecord::log_version)
-      .def_readonly("log_length", &vi::HeaderRecord::log_length)
-      .def_readonly("log_offset", &vi::HeaderRecord::log_offset)
-      .def_property_readonly("file_write_guid",
-                             [](const vi::HeaderRecord& h) { return vi::FormatGuid(h.file_write_guid); })
-      .def_property_readonly("data_write_guid",
-                             [](const vi::HeaderRecord& h) { return vi::FormatGuid(h.data_write_guid); })
-      .def_property_readonly("log_guid", [](const vi::HeaderRecord& h) { return vi::FormatGuid(h.log_guid); });
-
-  RecordClass<vi::RegionsRecord>(module, "RegionsRecord",
-                                 "Where the region table puts the BAT and the metadata region.")
-      .def_readonly("bat_offset", &vi::RegionsRecord::bat_offset)
-      .def_readonly("bat_length", &vi::RegionsRecord::bat_length)
-      .def_readonly("metadata_offset", &vi::RegionsRecord::metadata_offset)
-      .def_readonly("metadata_length", &vi::RegionsRecord::metadata_length)
-      .def_readonly("data_area_offset", &vi::RegionsRecord::data_area_offset);
-
-  RecordClass<vi::MetadataRecord>(module, "MetadataRecord", "The standard metadata items and the chunk ratio.")
-      .def_readonly("block_size", &vi::MetadataRecord::block_size)
-      .def_readonly("virtual_disk_size", &vi::MetadataRecord::virtual_disk_size)
-      .def_readonly("logical_sector_size", &vi::MetadataRecord::logical_sector_size)
-      .def_readonly("physical_sector_size", &vi::MetadataRecord::physical_sector_size)
-      .def_readonly("chunk_ratio", &vi::MetadataRecord::chunk_ratio);
-
-  RecordClass<vi::PluginHeaderRecord>(module, "PluginHeaderRecord", "The plugin metadata item's header.")
-      .def_readonly("offset", &vi::PluginHeaderRecord::offset)
-      .def_readonly("length", &vi::PluginHeaderRecord::length)
-      .def_readonly("revision", &vi::PluginHeaderRecord::revision)
-      .def_readonly("virtual_disk_size", &vi::PluginHeaderRecord::virtual_disk_size)
-      .def_readonly("mbr_gpt_size", &vi::PluginHeaderRecord::mbr_gpt_size)
-      .def_readonly("gpt_trailer_length", &vi::PluginHeaderRecord::gpt_trailer_length)
-      .def_readonly("gpt_trailer_offset", &vi::PluginHeaderRecord::gpt_trailer_offset)
-      .def_readonly("max_metadata_size", &vi::PluginHeaderRecord::max_metadata_size)
-      .def_readonly("total_metadata_size", &vi::PluginHeaderRecord::total_metadata_size);
-
-  RecordClass<vi::VolumeRecord>(module, "VolumeRecord", "One volume: its entry in the plugin header and its record.")
-      .def_readonly("size", &vi::VolumeRecord::size)
-      .def_readonly("metadata_offset", &vi::VolumeRecord::metadata_offset)
-      .def_readonly("my_size", &vi::VolumeRecord::my_size)
-      .def_readonly("volume_size", &vi::VolumeRecord::volume_size)
-      .def_readonly("password_size", &vi::VolumeRecord::password_size)
-      .def_readonly("password_offset", &vi::VolumeRecord::password_offset)
-      .def_readonly("image_file_list_bytes", &vi::VolumeRecord::image_file_list_bytes)
-      .def_readonly("image_file_list", &vi::VolumeRecord::image_file_list);
+// A record field's value for Python: numbers, text and bool as they are, a
+// GUID in registry form, a signature as bytes, a list of records as a list.
+template <typename Value>
+py::object PythonValue(const Value& value) {
+  if constexpr (std::is_same_v<Value, vi::Guid>) {
+    return py::str(vi::FormatGuid(value));
+  } else if constexpr (std::is_same_v<Value, std::array<std::uint8_t, 8>>) {
+    return py::bytes(reinterpret_cast<const char*>(value.data()), value.size());
+  } else if constexpr (std::is_same_v<Value, std::string_view>) {
+    return py::str(value.data(), value.size());
+  } else if constexpr (vhdx_inspect::views::RecordList<Value>) {
+    py::list list;
+    for (const auto& element : value) list.append(py::cast(element));
+    return list;
+  } else {
+    return py::cast(value);
+  }
 }
 
-void BindPartitionRecords(py::module_& module) {
-  RecordClass<vi::PartitionAreaRecord>(module, "PartitionAreaRecord", "The three sizes of the partition tables.")
-      .def_readonly("mbr_gpt_size", &vi::PartitionAreaRecord::mbr_gpt_size)
-      .def_readonly("gpt_trailer_length", &vi::PartitionAreaRecord::gpt_trailer_length)
-      .def_readonly("gpt_trailer_offset", &vi::PartitionAreaRecord::gpt_trailer_offset);
+// A record's class, with one read-only attribute for each of its fields
+// (views/record_fields.h), named as in the JSON object.
+template <vhdx_inspect::views::DescribedRecord Record>
+void BindRecord(py::module_& module, const char* name, const char* doc) {
+  py::class_<Record> cls = RecordClass<Record>(module, name, doc);
+  vhdx_inspect::views::ForEachMember<Record>([&](const char* field, auto member) {
+    cls.def_property_readonly(field, [member](const Record& record) { return PythonValue(record.*member); });
+  });
+}
 
-  RecordClass<vi::MbrPartitionRecord>(module, "MbrPartitionRecord", "One of the MBR's four partition records.")
-      .def_readonly("bootable", &vi::MbrPartitionRecord::bootable)
-      .def_readonly("status", &vi::MbrPartitionRecord::status)
-      .def_readonly("start_head", &vi::MbrPartitionRecord::start_head)
-      .def_readonly("start_cylinder", &vi::MbrPartitionRecord::start_cylinder)
-      .def_readonly("start_sector", &vi::MbrPartitionRecord::start_sector)
-      .def_readonly("type", &vi::MbrPartitionRecord::type)
-      .def_readonly("end_head", &vi::MbrPartitionRecord::end_head)
-      .def_readonly("end_cylinder", &vi::MbrPartitionRecord::end_cylinder)
-      .def_readonly("end_sector", &vi::MbrPartitionRecord::end_sector)
-      .def_readonly("sector_offset", &vi::MbrPartitionRecord::sector_offset)
-      .def_readonly("sector_count", &vi::MbrPartitionRecord::sector_count);
-
-  RecordClass<vi::MbrRecord>(module, "MbrRecord", "The protective MBR.")
-      .def_readonly("disk_signature", &vi::MbrRecord::disk_signature)
-      .def_property_readonly("partitions", [](const vi::MbrRecord& m) {
-        return std::vector<vi::MbrPartitionRecord>(m.partitions.begin(), m.partitions.end());
-      });
-
-  RecordClass<vi::GptEntryRecord>(module, "GptEntryRecord", "One used GPT partition entry.")
-      .def_property_readonly("type_guid", [](const vi::GptEntryRecord& e) { return vi::FormatGuid(e.type_guid); })
-      .def_property_readonly("unique_guid", [](const vi::GptEntryRecord& e) { return vi::FormatGuid(e.unique_guid); })
-      .def_readonly("first_lba", &vi::GptEntryRecord::first_lba)
-      .def_readonly("last_lba", &vi::GptEntryRecord::last_lba)
-      .def_readonly("attributes", &vi::GptEntryRecord::attributes)
-      .def_property_readonly("type_name", [](const vi::GptEntryRecord& e) { return std::string(e.type_name); })
-      .def_readonly("name", &vi::GptEntryRecord::name)
-      .def_readonly("name_fits_type", &vi::GptEntryRecord::name_fits_type);
-
-  RecordClass<vi::GptRecord>(module, "GptRecord", "A GPT header with its used entries.")
-      .def_property_readonly("signature",
-                             [](const vi::GptRecord& g) {
-                               return py::bytes(reinterpret_cast<const char*>(g.signature.data()), g.signature.size());
-                             })
-      .def_readonly("revision", &vi::GptRecord::revision)
-      .def_readonly("header_size", &vi::GptRecord::header_size)
-      .def_readonly("header_crc32", &vi::GptRecord::header_crc32)
-      .def_readonly("my_lba", &vi::GptRecord::my_lba)
-      .def_readonly("alternate_lba", &vi::GptRecord::alternate_lba)
-      .def_readonly("first_usable_lba", &vi::GptRecord::first_usable_lba)
-      .def_readonly("last_usable_lba", &vi::GptRecord::last_usable_lba)
-      .def_property_readonly("disk_guid", [](const vi::GptRecord& g) { return vi::FormatGuid(g.disk_guid); })
-      .def_readonly("partition_entry_lba", &vi::GptRecord::partition_entry_lba)
-      .def_readonly("number_of_partition_entries", &vi::GptRecord::number_of_partition_entries)
-      .def_readonly("size_of_partition_entry", &vi::GptRecord::size_of_partition_entry)
-      .def_readonly("partition_entry_array_crc32", &vi::GptRecord::partition_entry_array_crc32)
-      .def_readonly("entries", &vi::GptRecord::entries);
+void BindRecords(py::module_& module) {
+  BindRecord<vi::HeaderRecord>(module, "HeaderRecord", "The current VHDX header.");
+  BindRecord<vi::RegionsRecord>(module, "RegionsRecord",
+                                "Where the region table puts the BAT and the metadata region.");
+  BindRecord<vi::MetadataRecord>(module, "MetadataRecord", "The standard metadata items and the chunk ratio.");
+  BindRecord<vi::PluginHeaderRecord>(module, "PluginHeaderRecord", "The plugin metadata item's header.");
+  BindRecord<vi::VolumeRecord>(module, "VolumeRecord", "One volume: its entry in the plugin header and its record.");
+  BindRecord<vi::PartitionAreaRecord>(module, "PartitionAreaRecord", "The three sizes of the partition tables.");
+  BindRecord<vi::MbrPartitionRecord>(module, "MbrPartitionRecord", "One of the MBR's four partition records.");
+  BindRecord<vi::MbrRecord>(module, "MbrRecord", "The protective MBR.");
+  BindRecord<vi::GptEntryRecord>(module, "GptEntryRecord", "One used GPT partition entry.");
+  BindRecord<vi::GptRecord>(module, "GptRecord", "A GPT header with its used entries.");
 }
 
 void BindInspection(py::module_& module) {
@@ -283,8 +226,7 @@ void BindInspectionTypes(py::module_& module) {
   AddStrEnum(module, "GptSide", "The GPT header a finding or warning concerns.",
              {{"PRIMARY", "primary"}, {"BACKUP", "backup"}});
   BindOutcome(module);
-  BindContainerRecords(module);
-  BindPartitionRecords(module);
+  BindRecords(module);
   BindInspection(module);
 }
 
