@@ -32,7 +32,8 @@ std::vector<std::byte> Bytes(std::size_t size) {
 void BM_Crc32cSlicingBy8(benchmark::State& state) {
   const std::vector<std::byte> data = Bytes(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vhdx::crc32c(0xFFFFFFFF, data.data(), static_cast<std::uint32_t>(data.size())));
+    benchmark::DoNotOptimize(
+        vhdx_inspect::detail::vhdx::crc32c(0xFFFFFFFF, data.data(), static_cast<std::uint32_t>(data.size())));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -40,7 +41,8 @@ void BM_Crc32cSlicingBy8(benchmark::State& state) {
 void BM_Crc32cByteAtATime(benchmark::State& state) {
   const std::vector<std::byte> data = Bytes(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vhdx::Crc32cByteAtATime(0xFFFFFFFF, data.data(), static_cast<std::uint32_t>(data.size())));
+    benchmark::DoNotOptimize(vhdx_inspect::detail::vhdx::Crc32cByteAtATime(0xFFFFFFFF, data.data(),
+                                                                           static_cast<std::uint32_t>(data.size())));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -48,7 +50,7 @@ void BM_Crc32cByteAtATime(benchmark::State& state) {
 void BM_Crc32ByteWise(benchmark::State& state) {
   const std::vector<std::byte> data = Bytes(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(partition::Crc32(std::span<const std::byte>(data)));
+    benchmark::DoNotOptimize(vhdx_inspect::detail::partition::Crc32(std::span<const std::byte>(data)));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

@@ -48,7 +48,7 @@ std::uint64_t Le(std::span<const std::byte> b, std::uint64_t at, int width) {
 bool Crc32cMatches(std::size_t at, std::uint32_t size) {  // checksum field at +4
   const auto stored = static_cast<std::uint32_t>(Le(head, at + 4, 4));
   std::memset(&head[at + 4], 0, 4);
-  const std::uint32_t computed = vhdx::crc32c(0xFFFFFFFF, &head[at], size);
+  const std::uint32_t computed = vhdx_inspect::detail::vhdx::crc32c(0xFFFFFFFF, &head[at], size);
   std::memcpy(&head[at + 4], &stored, 4);
   return computed == stored;
 }
@@ -72,8 +72,10 @@ void Inspect(const char* path) {
   ::close(fd);
   if (areaSize < 2 * sector + 16384 || trailerSize < 16384 + 92) return;
   const std::span<const std::byte> a(area), t(trailer);
-  sums += partition::Crc32SkipField(a.subspan(sector, 92), 16) + partition::Crc32(a.subspan(2 * sector, 16384)) +
-          partition::Crc32SkipField(t.subspan(16384, 92), 16) + partition::Crc32(t.first(16384));
+  sums += vhdx_inspect::detail::partition::Crc32SkipField(a.subspan(sector, 92), 16) +
+          vhdx_inspect::detail::partition::Crc32(a.subspan(2 * sector, 16384)) +
+          vhdx_inspect::detail::partition::Crc32SkipField(t.subspan(16384, 92), 16) +
+          vhdx_inspect::detail::partition::Crc32(t.first(16384));
   char line[256];
   std::memset(line, ' ', sizeof line);
   std::memcpy(line, "\t\tValue: 0x", 11);

@@ -3,7 +3,7 @@
 #
 #   include/vhdx_inspect/*.h                      the public headers
 #   lib/<multiarch>/libvhdx_inspect.a             a static library: no ABI is promised yet
-#   lib/<multiarch>/cmake/VhdxInspect/            find_package(VhdxInspect 1.0) → VhdxInspect::vhdx_inspect
+#   lib/<multiarch>/cmake/VhdxInspect/            find_package(VhdxInspect 2.0) → VhdxInspect::vhdx_inspect
 #   lib/<multiarch>/pkgconfig/vhdx-inspect.pc     pkg-config --cflags --libs vhdx-inspect
 #
 # Versions with the same major number are compatible; the version is the

@@ -37,13 +37,13 @@ void SparseImageBuffer::Write(std::size_t offset, std::span<const std::byte> byt
 
 void SparseImageBuffer::FixChecksum(std::size_t structure, std::size_t length) {
   if (fileSize_ < structure || fileSize_ - structure < length) return;
-  std::byte* field = bytes_.data() + structure + vhdx::kChecksumFieldOffset;
+  std::byte* field = bytes_.data() + structure + vhdx_inspect::detail::vhdx::kChecksumFieldOffset;
   std::memset(field, 0, 4);
   const std::uint32_t checksum =
-      vhdx::crc32c(0xFFFFFFFF, bytes_.data() + structure, static_cast<std::uint32_t>(length));
+      vhdx_inspect::detail::vhdx::crc32c(0xFFFFFFFF, bytes_.data() + structure, static_cast<std::uint32_t>(length));
   std::vector<std::byte> stored;
   AppendLittleEndian(stored, checksum, 4);
-  Write(structure + vhdx::kChecksumFieldOffset, stored);
+  Write(structure + vhdx_inspect::detail::vhdx::kChecksumFieldOffset, stored);
 }
 
 std::span<const std::byte> SparseImageBuffer::Assemble(std::span<const std::byte> input) {
@@ -65,12 +65,12 @@ std::span<const std::byte> SparseImageBuffer::Assemble(std::span<const std::byte
   }
 
   if ((flags_ & kKeepHeaderChecksums) == 0) {
-    FixChecksum(vhdx::kHeader1Offset, vhdx::kHeaderSize);
-    FixChecksum(vhdx::kHeader2Offset, vhdx::kHeaderSize);
+    FixChecksum(vhdx_inspect::detail::vhdx::kHeader1Offset, vhdx_inspect::detail::vhdx::kHeaderSize);
+    FixChecksum(vhdx_inspect::detail::vhdx::kHeader2Offset, vhdx_inspect::detail::vhdx::kHeaderSize);
   }
   if ((flags_ & kKeepRegionTableChecksums) == 0) {
-    FixChecksum(vhdx::kRegionTable1Offset, vhdx::kRegionTableSize);
-    FixChecksum(vhdx::kRegionTable2Offset, vhdx::kRegionTableSize);
+    FixChecksum(vhdx_inspect::detail::vhdx::kRegionTable1Offset, vhdx_inspect::detail::vhdx::kRegionTableSize);
+    FixChecksum(vhdx_inspect::detail::vhdx::kRegionTable2Offset, vhdx_inspect::detail::vhdx::kRegionTableSize);
   }
   return std::span<const std::byte>(bytes_.data(), fileSize_);
 }

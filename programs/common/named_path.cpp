@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "inspect/inspect_opened.h"
+#include "vhdx_inspect/program_support.h"
 
 namespace common {
 
@@ -27,10 +27,8 @@ vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const 
   if (name.exact && name.form == NameForm::kUnicode) {
     return inspector.Inspect(std::filesystem::path(NativeOfUnicodeName(name.path)));
   }
-  if (name.exact) return inspect::InspectNarrow(inspector, name.path);
-  return inspect::InspectGuarded(name.path, [&] {
-    return inspect::InspectOpened(inspector, name.path, platform::OpenResult{nullptr, platform::kInexactNameStatus});
-  });
+  if (name.exact) return vhdx_inspect::InspectNarrowName(inspector, name.path);
+  return vhdx_inspect::RefusedOpen(inspector, name.path, platform::kInexactNameStatus);
 }
 
 }  // namespace common

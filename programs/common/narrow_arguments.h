@@ -22,7 +22,7 @@ namespace platform {
 // The status an inexact name is refused with, as if its open had failed:
 // ERROR_INVALID_NAME (123) on Windows; EILSEQ on POSIX, where no name is
 // refused.
-extern const ErrorCode kInexactNameStatus;
+extern const vhdx_inspect::detail::platform::ErrorCode kInexactNameStatus;
 
 // A name in the system's own form: UTF-16 on Windows, bytes on POSIX (what
 // a path's native() holds).

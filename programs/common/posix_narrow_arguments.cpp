@@ -5,7 +5,7 @@
 
 namespace platform {
 
-const ErrorCode kInexactNameStatus = EILSEQ;
+const vhdx_inspect::detail::platform::ErrorCode kInexactNameStatus = EILSEQ;
 
 NarrowName NarrowFormOf(const NativeName& name) { return {name, true}; }
 

@@ -15,7 +15,7 @@
 
 namespace platform {
 
-const ErrorCode kInexactNameStatus = ERROR_INVALID_NAME;
+const vhdx_inspect::detail::platform::ErrorCode kInexactNameStatus = ERROR_INVALID_NAME;
 
 namespace {
 

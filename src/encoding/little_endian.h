@@ -16,7 +16,7 @@
 #include <span>
 #include <type_traits>
 
-namespace encoding {
+namespace vhdx_inspect::detail::encoding {
 
 template <std::integral T>
 class LittleEndian {
@@ -90,4 +90,4 @@ std::optional<Record> LoadRecord(std::span<const std::byte> bytes, std::uint64_t
   return LoadRecord<Record>(*view);
 }
 
-}  // namespace encoding
+}  // namespace vhdx_inspect::detail::encoding

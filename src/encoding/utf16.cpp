@@ -1,6 +1,6 @@
 #include "encoding/utf16.h"
 
-namespace encoding {
+namespace vhdx_inspect::detail::encoding {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -68,4 +68,4 @@ std::string Utf16LeBytesToUtf8(std::span<const std::byte> bytes) {
   });
 }
 
-}  // namespace encoding
+}  // namespace vhdx_inspect::detail::encoding

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-namespace encoding {
+namespace vhdx_inspect::detail::encoding {
 
 // Appends `unit` sequences as UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::span<const std::uint16_t> units);
@@ -15,4 +15,4 @@ std::string Utf16ToUtf8(std::span<const std::uint16_t> units);
 // is ignored.
 std::string Utf16LeBytesToUtf8(std::span<const std::byte> bytes);
 
-}  // namespace encoding
+}  // namespace vhdx_inspect::detail::encoding

@@ -2,7 +2,7 @@
 
 #include "inspect/descriptions.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 namespace {
 
 using vhdx_inspect::Check;
@@ -60,4 +60,4 @@ void Conclude(Inspection& inspection) {
   for (vhdx_inspect::Warning& warning : inspection.warnings) warning.description = DescribeWarning(warning, inspection);
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

@@ -4,8 +4,8 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 
 void Conclude(vhdx_inspect::Inspection& inspection);
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

@@ -8,7 +8,7 @@
 
 #include "platform/file.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 namespace {
 
 using vhdx_inspect::Check;
@@ -233,4 +233,4 @@ std::string DescribeWarning(const Warning& warning, const Inspection& inspection
   }
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

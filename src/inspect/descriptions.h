@@ -8,7 +8,7 @@
 
 #include "vhdx_inspect/inspection.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 
 // `inspection` gives the records a sentence names beside the failure's own
 // facts (the GPT header's values, the sizes of the virtual disk).
@@ -16,4 +16,4 @@ std::string DescribeFailure(const vhdx_inspect::Failure& failure);
 std::string DescribeFinding(const vhdx_inspect::Finding& finding, const vhdx_inspect::Inspection& inspection);
 std::string DescribeWarning(const vhdx_inspect::Warning& warning, const vhdx_inspect::Inspection& inspection);
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

@@ -9,15 +9,10 @@
 #include "platform/file.h"
 #include "vhdx_inspect/inspect.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 
 vhdx_inspect::Inspection InspectOpened(vhdx_inspect::Inspector& inspector, std::string path,
                                        platform::OpenResult opened);
-
-// Opens `path` by its name in the system's narrow form (on Windows the ANSI
-// code page, as the text program takes its arguments) and inspects it; the
-// inspection's path is `path` as it is.
-vhdx_inspect::Inspection InspectNarrow(vhdx_inspect::Inspector& inspector, const std::string& path);
 
 // An inspection that found no memory for its records: it ends as one that
 // failed before any of them, with inspection.out_of_memory.
@@ -35,4 +30,4 @@ vhdx_inspect::Inspection InspectGuarded(const std::string& path, Inspect inspect
   }
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

@@ -13,6 +13,7 @@
 #include "vhdx/piece_arena.h"
 #include "vhdx/region_window.h"
 #include "vhdx_inspect/inspect.h"
+#include "vhdx_inspect/program_support.h"
 
 namespace vhdx_inspect {
 namespace detail {
@@ -71,20 +72,32 @@ Inspector::Inspector(Inspector&&) noexcept = default;
 Inspector& Inspector::operator=(Inspector&&) noexcept = default;
 
 Inspection Inspector::Inspect(const std::filesystem::path& path) {
-  const std::string name = platform::NameAsText(path);
-  return inspect::InspectGuarded(
-      name, [&] { return inspect::InspectOpened(*this, name, platform::OpenForExclusiveRead(path)); });
+  const std::string name = detail::platform::NameAsText(path);
+  return detail::inspect::InspectGuarded(
+      name, [&] { return detail::inspect::InspectOpened(*this, name, detail::platform::OpenForExclusiveRead(path)); });
 }
 
 Inspection Inspector::Inspect(std::span<const std::byte> image, const std::string& name) {
-  return inspect::InspectGuarded(name, [&] {
-    return inspect::InspectOpened(*this, name, {platform::MakeMemoryFile(image), 0});
+  return detail::inspect::InspectGuarded(name, [&] {
+    return detail::inspect::InspectOpened(*this, name, {detail::platform::MakeMemoryFile(image), 0});
+  });
+}
+
+Inspection InspectNarrowName(Inspector& inspector, const std::string& path) {
+  return detail::inspect::InspectGuarded(path, [&] {
+    return detail::inspect::InspectOpened(inspector, path, detail::platform::OpenNarrowForExclusiveRead(path));
+  });
+}
+
+Inspection RefusedOpen(Inspector& inspector, const std::string& path, std::uint32_t status) {
+  return detail::inspect::InspectGuarded(path, [&] {
+    return detail::inspect::InspectOpened(inspector, path, detail::platform::OpenResult{nullptr, status});
   });
 }
 
 }  // namespace vhdx_inspect
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 namespace {
 
 using vhdx::RegionWindow;
@@ -188,9 +201,4 @@ Inspection OutOfMemory(const std::string& path) {
   return inspection;
 }
 
-Inspection InspectNarrow(vhdx_inspect::Inspector& inspector, const std::string& path) {
-  return InspectGuarded(path,
-                        [&] { return InspectOpened(inspector, path, platform::OpenNarrowForExclusiveRead(path)); });
-}
-
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

@@ -7,7 +7,7 @@
 #include "partition/gpt_records.h"
 #include "partition/mbr_records.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 
 // No sound image comes near this; it bounds what one image can make the tool
 // allocate, and keeps every read count within 32 bits.
@@ -24,4 +24,4 @@ constexpr std::int64_t MinPartitionTableAreaSize(std::uint32_t sectorSize) {
 inline constexpr std::int64_t kBackupHeaderOffset = partition::kGptEntryArraySize;
 inline constexpr std::int64_t kMinGptTrailerLength = kBackupHeaderOffset + partition::kEfiHeaderSize;
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

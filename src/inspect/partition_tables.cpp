@@ -12,7 +12,7 @@
 #include "partition/gpt_verification.h"
 #include "partition/mbr_decode.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 namespace {
 
 using vhdx::Check;
@@ -152,4 +152,4 @@ StageResult InspectPartitionTables(platform::File& file, Inspection& inspection,
   return result;
 }
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

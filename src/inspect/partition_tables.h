@@ -12,7 +12,7 @@
 #include "vhdx_inspect/inspection.h"
 #include "vhdx_inspect/read_policy.h"
 
-namespace inspect {
+namespace vhdx_inspect::detail::inspect {
 
 // A buffer for the partition-table area or the GPT trailer, kept by the
 // inspector from image to image. It is not cleared: a read fills all of it,
@@ -42,4 +42,4 @@ class AreaBuffer {
 vhdx::StageResult InspectPartitionTables(platform::File& file, vhdx_inspect::Inspection& inspection, AreaBuffer& area,
                                          AreaBuffer& trailer, vhdx_inspect::ReadPolicy policy);
 
-}  // namespace inspect
+}  // namespace vhdx_inspect::detail::inspect

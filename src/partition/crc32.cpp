@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 constexpr std::uint32_t kPolynomialReflected = 0xEDB88320;
@@ -40,4 +40,4 @@ std::uint32_t Crc32SkipField(std::span<const std::byte> structure, std::size_t f
   return crc ^ 0xFFFFFFFF;
 }
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 // The CRC-32 of `bytes`; 0 for no bytes.
 std::uint32_t Crc32(std::span<const std::byte> bytes);
@@ -15,4 +15,4 @@ std::uint32_t Crc32(std::span<const std::byte> bytes);
 // zeros, without changing the structure.
 std::uint32_t Crc32SkipField(std::span<const std::byte> structure, std::size_t fieldOffset);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -6,7 +6,7 @@
 #include "encoding/utf16.h"
 #include "partition/partition_types.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 using encoding::LoadRecord;
@@ -76,4 +76,4 @@ vhdx_inspect::GptRecord DecodeGpt(EfiHeaderBytes headerBytes, GptEntryArrayBytes
   return decoded;
 }
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

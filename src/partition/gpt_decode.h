@@ -6,7 +6,7 @@
 #include "partition/gpt_records.h"
 #include "vhdx_inspect/records.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 // The header's fields and its used entries: those before the first entry
 // whose unique GUID is zero.
@@ -14,4 +14,4 @@ vhdx_inspect::GptRecord DecodeGpt(EfiHeaderBytes header, GptEntryArrayBytes entr
 
 vhdx_inspect::GptEntryRecord DecodeGptEntry(const GPT_PARTITION_ENTRY& entry);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -9,7 +9,7 @@
 
 #include "encoding/little_endian.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 using encoding::Guid;
 using encoding::le_u32;
@@ -75,4 +75,4 @@ inline constexpr std::uint32_t kEfiRevision = 0x00010000;
 using EfiHeaderBytes = std::span<const std::byte, kEfiHeaderSize>;
 using GptEntryArrayBytes = std::span<const std::byte, kGptEntryArraySize>;
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

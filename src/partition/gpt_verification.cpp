@@ -2,7 +2,7 @@
 
 #include "partition/crc32.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 using encoding::LoadRecord;
@@ -60,4 +60,4 @@ void VerifyGpt(EfiHeaderBytes primaryHeader, GptEntryArrayBytes primaryEntries, 
   CheckHeadersAgree(primary, backup, findings);
 }
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

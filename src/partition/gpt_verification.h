@@ -6,7 +6,7 @@
 #include "partition/gpt_records.h"
 #include "vhdx_inspect/inspection.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 // Appends one finding for every check that fails, in the order the report
 // prints them: the primary header's own fields, the backup's, the headers
@@ -15,4 +15,4 @@ namespace partition {
 void VerifyGpt(EfiHeaderBytes primaryHeader, GptEntryArrayBytes primaryEntries, EfiHeaderBytes backupHeader,
                GptEntryArrayBytes backupEntries, std::vector<vhdx_inspect::Finding>& findings);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

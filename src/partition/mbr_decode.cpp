@@ -1,6 +1,6 @@
 #include "partition/mbr_decode.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 constexpr std::uint8_t Sector(std::uint8_t sectorCylinderHigh) {
@@ -38,4 +38,4 @@ vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector) {
   return decoded;
 }
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

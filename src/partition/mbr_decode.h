@@ -7,10 +7,10 @@
 #include "partition/mbr_records.h"
 #include "vhdx_inspect/records.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 vhdx_inspect::MbrRecord DecodeMbr(std::span<const std::byte, kMbrSize> sector);
 
 vhdx_inspect::MbrPartitionRecord DecodeMbrPartition(const MBR_PARTITION& record);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

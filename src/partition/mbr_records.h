@@ -7,7 +7,7 @@
 
 #include "encoding/little_endian.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 inline constexpr std::size_t kMbrSize = 512;
 
@@ -39,4 +39,4 @@ static_assert(sizeof(MBR_TABLE) == kMbrSize);
 static_assert(offsetof(MBR_TABLE, DiskSignature) == 440);
 static_assert(offsetof(MBR_TABLE, Partitions) == 446);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 constexpr std::array<PartitionType, 3> kKnownTypes{{
@@ -28,4 +28,4 @@ const PartitionType& ClassifyPartitionType(const encoding::Guid& guid) {
   return kUnknownType;
 }
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -6,7 +6,7 @@
 
 #include "encoding/little_endian.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 
 struct PartitionType {
   encoding::Guid guid;
@@ -17,4 +17,4 @@ struct PartitionType {
 // The known type whose GUID equals `guid`, or the unknown type.
 const PartitionType& ClassifyPartitionType(const encoding::Guid& guid);
 
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

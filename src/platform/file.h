@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 // System error code of a failed call: errno on POSIX, GetLastError() on Windows.
 using ErrorCode = std::uint32_t;
@@ -75,4 +75,4 @@ std::string SystemErrorText(ErrorCode status);
 // on Windows (an unpaired surrogate as U+FFFD).
 std::string NameAsText(const std::filesystem::path& path);
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 namespace {
 
 class MemoryFile final : public File {
@@ -44,4 +44,4 @@ class MemoryFile final : public File {
 
 std::unique_ptr<File> MakeMemoryFile(std::span<const std::byte> bytes) { return std::make_unique<MemoryFile>(bytes); }
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

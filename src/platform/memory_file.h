@@ -7,9 +7,9 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 // A read-only file over `bytes`, which must outlive it.
 std::unique_ptr<File> MakeMemoryFile(std::span<const std::byte> bytes);
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

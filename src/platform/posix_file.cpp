@@ -12,7 +12,7 @@
 #include "platform/file.h"
 #include "platform/posix_image_lock.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 const ErrorCode kInvalidPositionStatus = EINVAL;
 const ErrorCode kOutOfMemoryStatus = ENOMEM;
@@ -112,4 +112,4 @@ OpenResult OpenNarrowForExclusiveRead(const std::string& path) {
   return {std::make_unique<PosixFile>(fd, size), 0};
 }
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

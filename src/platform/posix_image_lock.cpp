@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 namespace {
 
 ErrorCode LastErrno() { return static_cast<ErrorCode>(errno); }
@@ -108,4 +108,4 @@ ErrorCode LockImage(int fd) {
   return LockAgainstQemu(fd);
 }
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

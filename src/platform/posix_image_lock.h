@@ -13,11 +13,11 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 // Takes both locks on `fd` for as long as it stays open. Returns 0, or the
 // status of a refused open: EWOULDBLOCK when another process holds the image
 // by either kind of lock, or the error of a lock call that failed otherwise.
 ErrorCode LockImage(int fd);
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

@@ -6,7 +6,7 @@
 
 #include "platform/zero_pages.h"
 
-namespace platform::zero_pages {
+namespace vhdx_inspect::detail::platform::zero_pages {
 
 std::byte* Allocate(std::size_t size) {
   if (size == 0) return nullptr;
@@ -16,4 +16,4 @@ std::byte* Allocate(std::size_t size) {
 
 void Release(std::byte* pages, std::size_t size) { ::munmap(pages, size); }
 
-}  // namespace platform::zero_pages
+}  // namespace vhdx_inspect::detail::platform::zero_pages

@@ -11,7 +11,7 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 const ErrorCode kInvalidPositionStatus = ERROR_NEGATIVE_SEEK;
 const ErrorCode kOutOfMemoryStatus = ERROR_NOT_ENOUGH_MEMORY;
@@ -103,4 +103,4 @@ std::string NameAsText(const std::filesystem::path& path) {
   return encoding::Utf16ToUtf8(units);
 }
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

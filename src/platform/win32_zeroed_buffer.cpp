@@ -3,7 +3,7 @@
 
 #include "platform/zero_pages.h"
 
-namespace platform::zero_pages {
+namespace vhdx_inspect::detail::platform::zero_pages {
 
 std::byte* Allocate(std::size_t size) {
   return static_cast<std::byte*>(::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
@@ -11,4 +11,4 @@ std::byte* Allocate(std::size_t size) {
 
 void Release(std::byte* pages, std::size_t) { ::VirtualFree(pages, 0, MEM_RELEASE); }
 
-}  // namespace platform::zero_pages
+}  // namespace vhdx_inspect::detail::platform::zero_pages

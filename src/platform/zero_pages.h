@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace platform::zero_pages {
+namespace vhdx_inspect::detail::platform::zero_pages {
 
 // `size` bytes of fresh, zero-filled, page-aligned memory; null for size 0
 // or when the system refuses.
@@ -13,4 +13,4 @@ std::byte* Allocate(std::size_t size);
 // Returns what Allocate gave.
 void Release(std::byte* pages, std::size_t size);
 
-}  // namespace platform::zero_pages
+}  // namespace vhdx_inspect::detail::platform::zero_pages

@@ -9,7 +9,7 @@
 
 #include "platform/zero_pages.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 ZeroedBuffer::ZeroedBuffer(std::size_t size) : data_(zero_pages::Allocate(size)), size_(size) {}
 
@@ -30,4 +30,4 @@ bool ZeroedBuffer::ReadFrom(File& file, std::uint32_t& bytesRead) {
   return true;
 }
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

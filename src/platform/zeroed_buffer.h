@@ -12,7 +12,7 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 
 class ZeroedBuffer {
  public:
@@ -37,4 +37,4 @@ class ZeroedBuffer {
   std::size_t size_ = 0;
 };
 
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

@@ -5,7 +5,7 @@
 
 #include "vhdx/crc32c_tables.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 namespace {
 
 constexpr const auto& T = kCrc32cTables;
@@ -46,4 +46,4 @@ std::uint32_t Crc32cByteAtATime(std::uint32_t initial, const void* data, std::ui
   return c ^ 0xFFFFFFFF;
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

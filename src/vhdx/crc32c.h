@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 // The CRC-32C register after `data`, starting from `initial` (used as given,
 // not complemented first), returned complemented. With an initial value of
@@ -15,4 +15,4 @@ std::uint32_t crc32c(std::uint32_t initial, const void* data, std::uint32_t leng
 // measured and tested against.
 std::uint32_t Crc32cByteAtATime(std::uint32_t initial, const void* data, std::uint32_t length);
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

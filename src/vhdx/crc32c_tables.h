@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 inline constexpr std::uint32_t kCrc32cPolynomialReflected = 0x82F63B78;
 
@@ -35,4 +35,4 @@ static_assert(kCrc32cTables[0][1] == 0xF26B8303);
 static_assert(kCrc32cTables[1][1] == 0x13A29877);
 static_assert(kCrc32cTables[7][1] == 0x493C7D27);
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

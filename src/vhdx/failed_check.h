@@ -8,7 +8,7 @@
 #include "platform/file.h"
 #include "vhdx_inspect/inspection.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 using vhdx_inspect::Check;
 using vhdx_inspect::Failure;
@@ -40,4 +40,4 @@ inline Failure OutOfMemory(std::optional<std::int64_t> bytes = std::nullopt) {
   return Failure{Check::kOutOfMemory, {}, platform::kOutOfMemoryStatus, bytes, std::nullopt, std::nullopt};
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

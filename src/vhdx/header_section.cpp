@@ -9,7 +9,7 @@
 #include "vhdx/crc32c.h"
 #include "vhdx/header_section_records.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 namespace {
 
 using encoding::LoadRecord;
@@ -94,4 +94,4 @@ StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& 
   return CheckSection(*examined, inspection);
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

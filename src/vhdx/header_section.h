@@ -7,7 +7,7 @@
 #include "vhdx/region_window.h"
 #include "vhdx_inspect/inspection.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 // Checks the header section, `section` (kHeaderSectionSize bytes at file
 // offset 0), asking it for its first kExaminedHeaderSectionSize bytes. Fills
@@ -15,4 +15,4 @@ namespace vhdx {
 // passes.
 StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& inspection);
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

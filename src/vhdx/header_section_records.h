@@ -8,7 +8,7 @@
 
 #include "encoding/little_endian.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 using encoding::Guid;
 using encoding::le_u16;
@@ -97,4 +97,4 @@ inline constexpr Guid BatRegionGuid{
 inline constexpr Guid MetadataRegionGuid{
     {0x06, 0xA2, 0x7C, 0x8B, 0x90, 0x47, 0x9A, 0x4B, 0xB8, 0xFE, 0x57, 0x5F, 0x05, 0x0F, 0x88, 0x6E}};
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

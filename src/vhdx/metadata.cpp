@@ -11,7 +11,7 @@
 #include "encoding/utf16.h"
 #include "vhdx/metadata_records.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 namespace {
 
 using encoding::LoadRecord;
@@ -215,4 +215,4 @@ StageResult CheckRegion(Region& region, Inspection& inspection) {
 
 StageResult CheckMetadata(RegionWindow& region, Inspection& inspection) { return CheckRegion(region, inspection); }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

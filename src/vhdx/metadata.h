@@ -7,7 +7,7 @@
 #include "vhdx/region_window.h"
 #include "vhdx_inspect/inspection.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 // Checks the metadata region that the regions of `inspection` locate,
 // `region` (kMetadataRegionReadSize bytes at the region's offset; what lies
@@ -17,4 +17,4 @@ namespace vhdx {
 // `inspection` as they are checked, and adds the virtual-size warning.
 StageResult CheckMetadata(RegionWindow& region, vhdx_inspect::Inspection& inspection);
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

@@ -8,7 +8,7 @@
 #include "encoding/little_endian.h"
 #include "vhdx_inspect/check.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 using encoding::Guid;
 using encoding::le_i64;
@@ -113,4 +113,4 @@ static_assert(offsetof(VOLUME_PLUGIN_METADATA, cbPassword) == 36);
 
 inline constexpr std::size_t kImageFileListOffset = sizeof(VOLUME_PLUGIN_METADATA);
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

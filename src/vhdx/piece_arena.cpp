@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 void PieceArena::Grow(std::size_t size) {
   const std::size_t capacity = std::max(used_ + size, 2 * capacity_);
@@ -37,4 +37,4 @@ void PieceArena::Compact(std::vector<Piece>& live) {
   used_ = at;
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 class PieceArena {
  public:
@@ -77,4 +77,4 @@ class PieceArena {
   std::vector<Piece> list_;
 };
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

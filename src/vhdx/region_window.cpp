@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 RegionWindow::RegionWindow(platform::File& file, std::uint64_t origin, std::uint32_t size, RegionChecks checks,
                            platform::ZeroedBuffer* buffer, std::uint64_t fileSize, bool positioned, PieceArena* arena)
@@ -163,4 +163,4 @@ StageResult RegionWindow::FetchAnew(Extent extent, std::span<std::byte>& bytes) 
   return std::nullopt;
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

@@ -24,7 +24,7 @@
 #include "vhdx/failed_check.h"
 #include "vhdx/piece_arena.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 
 // A byte range of a region: `length` bytes from `offset`.
 struct Extent {
@@ -135,4 +135,4 @@ StageResult LoadFrom(RegionWindow& region, std::uint64_t offset, std::optional<R
   return std::nullopt;
 }
 
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

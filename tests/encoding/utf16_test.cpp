@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace encoding {
+namespace vhdx_inspect::detail::encoding {
 namespace {
 
 TEST(Utf16ToUtf8, EncodesEachLengthAndReplacesLoneSurrogates) {
@@ -43,4 +43,4 @@ TEST(Utf16LeBytesToUtf8, ReadsLittleEndianUnitsAndIgnoresAnOddLastByte) {
 }
 
 }  // namespace
-}  // namespace encoding
+}  // namespace vhdx_inspect::detail::encoding

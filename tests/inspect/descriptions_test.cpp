@@ -49,10 +49,11 @@ TEST(Description, DoesNotChangeWithAnUnrelatedWarning) {
 
 TEST(Description, NamesTheStatusWithTheSystemsOwnText) {
   vhdx_inspect::Inspector inspector;
-  const platform::ErrorCode status = platform::kInvalidPositionStatus;
-  const Inspection result = inspect::InspectOpened(inspector, "x.vhdx", platform::OpenResult{nullptr, status});
+  const vhdx_inspect::detail::platform::ErrorCode status = vhdx_inspect::detail::platform::kInvalidPositionStatus;
+  const Inspection result = vhdx_inspect::detail::inspect::InspectOpened(
+      inspector, "x.vhdx", vhdx_inspect::detail::platform::OpenResult{nullptr, status});
   ASSERT_TRUE(result.failure);
-  const std::string text = platform::SystemErrorText(status);
+  const std::string text = vhdx_inspect::detail::platform::SystemErrorText(status);
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), '.');
   EXPECT_EQ(result.failure->description,

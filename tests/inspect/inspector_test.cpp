@@ -40,7 +40,8 @@ const PluginImage& SampleImage() {
 Inspection InspectFaulty(const PluginImage& image, std::optional<testsupport::ReadFault> fault,
                          testsupport::ReadLog& reads) {
   vhdx_inspect::Inspector inspector;
-  return inspect::InspectOpened(inspector, "image.vhdx", testsupport::OpenFaultyFile(image.bytes(), reads, fault));
+  return vhdx_inspect::detail::inspect::InspectOpened(inspector, "image.vhdx",
+                                                      testsupport::OpenFaultyFile(image.bytes(), reads, fault));
 }
 
 TEST(Inspection, SoundSampleHasEveryRecord) {
@@ -169,7 +170,7 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
        std::nullopt,
        kHeaderSectionBufferSize,
        Check::kOutOfMemory,
-       platform::kOutOfMemoryStatus,
+       vhdx_inspect::detail::platform::kOutOfMemoryStatus,
        "Cannot allocate memory for the inspection.",
        {}},
       {"stage 2 read",
@@ -183,7 +184,7 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
        std::nullopt,
        kMetadataBufferSize,
        Check::kOutOfMemory,
-       platform::kOutOfMemoryStatus,
+       vhdx_inspect::detail::platform::kOutOfMemoryStatus,
        "Cannot allocate memory for the inspection.",
        {0}},
       {"partition area read",
@@ -218,7 +219,8 @@ TEST(InspectionFailure, OutsideTheImageNamesTheSystemStatus) {
 
 TEST(InspectionFailure, AFileThatCannotBeOpenedGivesTheOpenLine) {
   vhdx_inspect::Inspector inspector;
-  const Inspection result = inspect::InspectOpened(inspector, "missing.vhdx", platform::OpenResult{nullptr, 2});
+  const Inspection result = vhdx_inspect::detail::inspect::InspectOpened(
+      inspector, "missing.vhdx", vhdx_inspect::detail::platform::OpenResult{nullptr, 2});
   EXPECT_EQ(result.verdict, Verdict::kUnreadable);
   ASSERT_TRUE(result.failure);
   EXPECT_EQ(result.failure->check, Check::kImageOpen);

@@ -63,7 +63,7 @@ TEST(InspectionOutOfMemory, EveryFailedAllocationEndsTheInspectionCleanly) {
     // Whatever stage it hits, refused memory is one check with one verdict.
     EXPECT_EQ(std::string(vhdx_inspect::CheckName(result.failure->check)), "inspection.out_of_memory");
     EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kUnreadable);
-    EXPECT_EQ(result.failure->system_status, platform::kOutOfMemoryStatus);
+    EXPECT_EQ(result.failure->system_status, vhdx_inspect::detail::platform::kOutOfMemoryStatus);
     const std::string line = vhdx_inspect::views::text::FailureMessage(result);
     if (result.partition_area && !result.mbr) {
       // The partition tables' buffers: the area (0x4400 bytes) or the trailer

@@ -56,7 +56,8 @@ PluginImage Sample(const Shape& shape) {
 Inspection InspectCounting(std::span<const std::byte> bytes, ReadPolicy policy, ReadCount& count,
                            LengthKnown known = LengthKnown::kYes) {
   vhdx_inspect::Inspector inspector(policy);
-  return inspect::InspectOpened(inspector, "image.vhdx", testsupport::OpenCountingFile(bytes, count, known));
+  return vhdx_inspect::detail::inspect::InspectOpened(inspector, "image.vhdx",
+                                                      testsupport::OpenCountingFile(bytes, count, known));
 }
 
 // ---------------------------------------------------------------------------

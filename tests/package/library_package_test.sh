@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The library as C++ users get it: staged with `cmake --install --component
 # development`, then the example consumer (examples/consumer) configured with
-# find_package(VhdxInspect 1.0), built and run on a sound and a damaged image,
+# find_package(VhdxInspect 2.0), built and run on a sound and a damaged image,
 # without Boost; asking for version 2.0 fails; pkg-config gives flags that
 # build the same program.
 #
@@ -48,13 +48,13 @@ out=$("$scratch/consumer/verdicts" "$sample" "$scratch/short.vhdx")
 status=$?
 expected="sound $sample
 corrupt $scratch/short.vhdx
-  header_section.short: Attemped to read 1048576 bytes, but 1000 were read."
+  header_section.short: The file ends after 1000 bytes, inside the 1048576-byte header section: it is too short to be a VHDX image."
 [[ $out == "$expected" ]] || fail "the consumer printed: $out"
 [[ $status -eq 1 ]] || fail "the consumer exited with $status, expected 1"
 
 if cmake -S "$source/examples/consumer" -B "$scratch/consumer2" -DCMAKE_PREFIX_PATH="$stage" \
-  -DVHDX_INSPECT_VERSION=2.0 >"$scratch/configure2.log" 2>&1; then
-  fail "find_package(VhdxInspect 2.0) found version 1"
+  -DVHDX_INSPECT_VERSION=3.0 >"$scratch/configure2.log" 2>&1; then
+  fail "find_package(VhdxInspect 3.0) found version 2"
 fi
 
 if command -v pkg-config >/dev/null; then

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace partition::testing {
+namespace vhdx_inspect::detail::partition::testing {
 
 inline void PutLittleEndian(std::span<std::byte> bytes, std::size_t offset, std::uint64_t value, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::byte>(value >> (8 * i));
@@ -24,4 +24,4 @@ inline void PutUtf16(std::span<std::byte> b, std::size_t o, std::u16string_view 
   for (std::size_t i = 0; i < text.size(); ++i) Put16(b, o + 2 * i, text[i]);
 }
 
-}  // namespace partition::testing
+}  // namespace vhdx_inspect::detail::partition::testing

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 std::vector<std::byte> Bytes(std::string_view text) {
@@ -41,4 +41,4 @@ TEST(Crc32SkipField, IgnoresTheFieldAndNothingElse) {
 }
 
 }  // namespace
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

@@ -11,7 +11,7 @@
 #include "independent_crc32.h"
 #include "partition/gpt_records.h"
 
-namespace partition::testing {
+namespace vhdx_inspect::detail::partition::testing {
 
 using HeaderBytes = std::array<std::byte, kEfiHeaderSize>;
 using EntryArray = std::array<std::byte, kGptEntryArraySize>;
@@ -84,4 +84,4 @@ inline Header BackupOf(const Header& primary) {
   return backup;
 }
 
-}  // namespace partition::testing
+}  // namespace vhdx_inspect::detail::partition::testing

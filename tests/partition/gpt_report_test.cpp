@@ -7,10 +7,10 @@
 #include "gpt_fixture.h"
 #include "partition/gpt_decode.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
-using namespace partition::testing;
+using namespace vhdx_inspect::detail::partition::testing;
 
 std::string EntriesReport(const EntryArray& entries) {
   std::ostringstream out;
@@ -139,7 +139,7 @@ TEST(PrintGptPartitionEntry, NameCheckForTheKnownTypes) {
     PutEntry(entries, 0, Entry{c.type, 1, 0, 0, 0, c.name});
     std::ostringstream out;
     vhdx_inspect::views::text::PrintGptPartitionEntry(
-        DecodeGptEntry(*encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries)), out);
+        DecodeGptEntry(*vhdx_inspect::detail::encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries)), out);
     const std::string expected = std::string("\t\tPartition Type:  ") + c.printedType + "\n" +
                                  "\t\tFirstLBA:        0\n\t\tLastLBA:         0\n\t\tAttributes:      0\n" +
                                  "\t\tPartitionName:   " + c.printedName + "\n" +
@@ -153,9 +153,9 @@ TEST(PrintGptPartitionEntry, NameOf36UnitsWithoutTerminatorStopsAtTheEntry) {
   const std::u16string name(36, u'N');
   PutEntry(entries, 0, Entry{kOtherType, 1, 0, 0, 0, name});
   PutEntry(entries, 1, Entry{kOtherType, 0x41, 0, 0, 0, u"next"});  // bytes right after the name
-  const auto entry = encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries);
+  const auto entry = vhdx_inspect::detail::encoding::LoadRecord<GPT_PARTITION_ENTRY>(entries);
   EXPECT_EQ(DecodeGptEntry(*entry).name, std::string(36, 'N'));
 }
 
 }  // namespace
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

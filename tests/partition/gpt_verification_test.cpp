@@ -8,10 +8,10 @@
 
 #include "gpt_fixture.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
-using namespace partition::testing;
+using namespace vhdx_inspect::detail::partition::testing;
 
 constexpr const char* kHeadings[] = {"\nVerifying the EFI header\n", "\nVerifying the EFI trailer\n",
                                      "\nVerifying the EFI LBA entries\n", "\nVerifying the PartitionEntryArrayCRC32\n"};
@@ -169,4 +169,4 @@ TEST(VerifyGpt, AllZeroTrailerFailsEveryCheckThatConcernsIt) {
 }
 
 }  // namespace
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

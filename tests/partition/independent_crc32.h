@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-namespace partition::testing {
+namespace vhdx_inspect::detail::partition::testing {
 
 inline std::uint32_t ZlibCrc32(std::span<const std::byte> bytes) {
   const auto* data = reinterpret_cast<const Bytef*>(bytes.data());
@@ -26,4 +26,4 @@ inline std::uint32_t ZlibCrc32WithFieldZeroed(std::span<const std::byte> structu
   return ZlibCrc32(copy);
 }
 
-}  // namespace partition::testing
+}  // namespace vhdx_inspect::detail::partition::testing

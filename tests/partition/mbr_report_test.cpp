@@ -9,7 +9,7 @@
 #include "byte_fixture.h"
 #include "partition/mbr_decode.h"
 
-namespace partition {
+namespace vhdx_inspect::detail::partition {
 namespace {
 
 using testing::Put32;
@@ -98,4 +98,4 @@ TEST(PrintMbrPartition, DecodesStatusSectorAndCylinder) {
 }
 
 }  // namespace
-}  // namespace partition
+}  // namespace vhdx_inspect::detail::partition

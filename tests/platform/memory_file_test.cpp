@@ -5,7 +5,7 @@
 #include <array>
 #include <cerrno>
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 namespace {
 
 TEST(MemoryFile, ReadsLikeAFile) {
@@ -26,4 +26,4 @@ TEST(MemoryFile, ReadsLikeAFile) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

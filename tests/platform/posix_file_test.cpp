@@ -17,7 +17,7 @@
 #include "support/program_run.h"
 #include "support/unprivileged.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -197,4 +197,4 @@ TEST_F(PosixFileTest, AnUnreadableFileIsRefusedWithItsErrorCode) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

@@ -13,7 +13,7 @@
 
 #include "platform/memory_file.h"
 
-namespace platform {
+namespace vhdx_inspect::detail::platform {
 namespace {
 
 constexpr std::byte kDirt{0x5A};
@@ -128,4 +128,4 @@ TEST(ZeroedBuffer, AFailedReadLeavesTheBufferAllZero) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace vhdx_inspect::detail::platform

@@ -8,7 +8,7 @@
 namespace testsupport {
 namespace {
 
-class CountingFile final : public platform::File {
+class CountingFile final : public vhdx_inspect::detail::platform::File {
  public:
   CountingFile(std::span<const std::byte> bytes, ReadCount& count, LengthKnown lengthKnown)
       : bytes_(bytes), count_(count), lengthKnown_(lengthKnown) {}
@@ -29,7 +29,9 @@ class CountingFile final : public platform::File {
     return true;
   }
 
-  platform::ErrorCode LastError() const override { return platform::kInvalidPositionStatus; }
+  vhdx_inspect::detail::platform::ErrorCode LastError() const override {
+    return vhdx_inspect::detail::platform::kInvalidPositionStatus;
+  }
 
   std::optional<std::uint64_t> Size() const override {
     if (lengthKnown_ == LengthKnown::kNo) return std::nullopt;
@@ -60,7 +62,8 @@ bool ReadCount::anyByteReadTwice() const {
   return false;
 }
 
-platform::OpenResult OpenCountingFile(std::span<const std::byte> bytes, ReadCount& count, LengthKnown lengthKnown) {
+vhdx_inspect::detail::platform::OpenResult OpenCountingFile(std::span<const std::byte> bytes, ReadCount& count,
+                                                            LengthKnown lengthKnown) {
   return {std::make_unique<CountingFile>(bytes, count, lengthKnown), 0};
 }
 

@@ -32,7 +32,7 @@ enum class LengthKnown { kYes, kNo };
 
 // Opens `bytes`, which must outlive the file, counting into `count`, which
 // must too.
-platform::OpenResult OpenCountingFile(std::span<const std::byte> bytes, ReadCount& count,
-                                      LengthKnown lengthKnown = LengthKnown::kYes);
+vhdx_inspect::detail::platform::OpenResult OpenCountingFile(std::span<const std::byte> bytes, ReadCount& count,
+                                                            LengthKnown lengthKnown = LengthKnown::kYes);
 
 }  // namespace testsupport

@@ -9,10 +9,10 @@ namespace {
 
 // The memory file does the reading; this keeps the position so that it can
 // tell which read to fail.
-class FaultyFile final : public platform::File {
+class FaultyFile final : public vhdx_inspect::detail::platform::File {
  public:
   FaultyFile(std::span<const std::byte> bytes, ReadLog& log, std::optional<ReadFault> fault)
-      : image_(platform::MakeMemoryFile(bytes)), log_(log), fault_(fault) {}
+      : image_(vhdx_inspect::detail::platform::MakeMemoryFile(bytes)), log_(log), fault_(fault) {}
 
   bool Read(void* buffer, std::uint32_t size, std::uint32_t& bytesRead) override {
     log_.push_back(position_);
@@ -38,19 +38,20 @@ class FaultyFile final : public platform::File {
     return true;
   }
 
-  platform::ErrorCode LastError() const override { return lastError_; }
+  vhdx_inspect::detail::platform::ErrorCode LastError() const override { return lastError_; }
 
  private:
-  std::unique_ptr<platform::File> image_;
+  std::unique_ptr<vhdx_inspect::detail::platform::File> image_;
   ReadLog& log_;
   std::optional<ReadFault> fault_;
   std::uint64_t position_ = 0;
-  platform::ErrorCode lastError_ = 0;
+  vhdx_inspect::detail::platform::ErrorCode lastError_ = 0;
 };
 
 }  // namespace
 
-platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& log, std::optional<ReadFault> fault) {
+vhdx_inspect::detail::platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& log,
+                                                          std::optional<ReadFault> fault) {
   return {std::make_unique<FaultyFile>(bytes, log, fault), 0};
 }
 

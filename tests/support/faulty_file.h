@@ -16,7 +16,7 @@ namespace testsupport {
 
 struct ReadFault {
   std::uint64_t position = 0;  // a read starting here fails
-  platform::ErrorCode status = 0;
+  vhdx_inspect::detail::platform::ErrorCode status = 0;
 };
 
 // Every read made through the file, failed ones included, by the position
@@ -25,7 +25,7 @@ using ReadLog = std::vector<std::uint64_t>;
 
 // Opens `bytes`, which must outlive the file, logging into `log`, which must
 // too.
-platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& log,
-                                    std::optional<ReadFault> fault = std::nullopt);
+vhdx_inspect::detail::platform::OpenResult OpenFaultyFile(std::span<const std::byte> bytes, ReadLog& log,
+                                                          std::optional<ReadFault> fault = std::nullopt);
 
 }  // namespace testsupport

@@ -14,7 +14,7 @@ std::size_t refusedSize = 0;  // 0: none refused
 
 }  // namespace
 
-namespace platform::zero_pages {
+namespace vhdx_inspect::detail::platform::zero_pages {
 
 std::byte* Allocate(std::size_t size) {
   if (size == 0 || size == refusedSize) return nullptr;
@@ -23,7 +23,7 @@ std::byte* Allocate(std::size_t size) {
 
 void Release(std::byte* pages, std::size_t) { delete[] pages; }
 
-}  // namespace platform::zero_pages
+}  // namespace vhdx_inspect::detail::platform::zero_pages
 
 namespace testsupport {
 

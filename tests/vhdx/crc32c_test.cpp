@@ -10,7 +10,7 @@
 
 #include "vhdx/crc32c_tables.h"
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 namespace {
 
 using Crc32cFunction = std::uint32_t (*)(std::uint32_t, const void*, std::uint32_t);
@@ -90,4 +90,4 @@ TEST(Crc32cTables, PublishedEntries) {
 }
 
 }  // namespace
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace vhdx {
+namespace vhdx_inspect::detail::vhdx {
 namespace {
 
 void Fill(PieceArena& arena, std::size_t at, std::size_t size, unsigned char value) {
@@ -85,4 +85,4 @@ TEST(PieceArena, AListComesBackEmptyWithItsRoom) {
 }
 
 }  // namespace
-}  // namespace vhdx
+}  // namespace vhdx_inspect::detail::vhdx

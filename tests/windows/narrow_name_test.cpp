@@ -34,7 +34,7 @@ TEST(NarrowName, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(name.text, c.narrow);
     EXPECT_EQ(name.exact, c.exact);
   }
-  EXPECT_EQ(platform::kInexactNameStatus, platform::ErrorCode{ERROR_INVALID_NAME});
+  EXPECT_EQ(platform::kInexactNameStatus, vhdx_inspect::detail::platform::ErrorCode{ERROR_INVALID_NAME});
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 
 namespace {
 
-using platform::OpenForExclusiveRead;
+using vhdx_inspect::detail::platform::OpenForExclusiveRead;
 using windows_test::HeldOpen;
 using windows_test::ScratchPath;
 using windows_test::WriteAt;
@@ -42,7 +42,7 @@ TEST(Win32OpenTest, RefusesWithTheWindowsStatus) {
   struct Case {
     const char* what;
     std::string path;
-    platform::ErrorCode status;
+    vhdx_inspect::detail::platform::ErrorCode status;
   };
   const Case cases[] = {
       {"missing file", directory.str() + "\\missing.vhdx", ERROR_FILE_NOT_FOUND},        // 2
@@ -53,7 +53,7 @@ TEST(Win32OpenTest, RefusesWithTheWindowsStatus) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const platform::OpenResult result = OpenForExclusiveRead(c.path);
+    const vhdx_inspect::detail::platform::OpenResult result = OpenForExclusiveRead(c.path);
     EXPECT_EQ(result.file, nullptr);
     EXPECT_EQ(result.status, c.status);
   }
@@ -63,11 +63,12 @@ TEST(Win32OpenTest, HoldsTheFileExclusivelyUntilDestroyed) {
   ScratchPath image(".vhdx");
   WriteNewFile(image.str(), Pattern(4096, 1));
   {
-    platform::OpenResult first = OpenForExclusiveRead(image.str());
+    vhdx_inspect::detail::platform::OpenResult first = OpenForExclusiveRead(image.str());
     ASSERT_NE(first.file, nullptr);
     EXPECT_EQ(first.status, 0u);
 
-    EXPECT_EQ(OpenForExclusiveRead(image.str()).status, platform::ErrorCode{ERROR_SHARING_VIOLATION});
+    EXPECT_EQ(OpenForExclusiveRead(image.str()).status,
+              vhdx_inspect::detail::platform::ErrorCode{ERROR_SHARING_VIOLATION});
     HeldOpen other(image.str());
     EXPECT_FALSE(other.held());
     EXPECT_EQ(other.status(), DWORD{ERROR_SHARING_VIOLATION});
@@ -89,9 +90,9 @@ TEST(Win32FileTest, ReadsFromAnyPositionOfASparseFileBeyond4GiB) {
   WriteAt(image.str(), acrossBoundary, across);
   WriteAt(image.str(), beyond, beyondBytes);
 
-  platform::OpenResult opened = OpenForExclusiveRead(image.str());
+  vhdx_inspect::detail::platform::OpenResult opened = OpenForExclusiveRead(image.str());
   ASSERT_NE(opened.file, nullptr) << "status " << opened.status;
-  platform::File& file = *opened.file;
+  vhdx_inspect::detail::platform::File& file = *opened.file;
   std::vector<std::byte> buffer(8192, std::byte{0xAA});
   std::uint32_t count = 0;
 
@@ -122,7 +123,7 @@ TEST(Win32FileTest, ReadsShortOnlyAtTheEnd) {
   ScratchPath image(".vhdx");
   const std::vector<std::byte> contents = Pattern(5000, 9);
   WriteNewFile(image.str(), contents);
-  platform::OpenResult opened = OpenForExclusiveRead(image.str());
+  vhdx_inspect::detail::platform::OpenResult opened = OpenForExclusiveRead(image.str());
   ASSERT_NE(opened.file, nullptr) << "status " << opened.status;
   std::vector<std::byte> buffer(8192);
   std::uint32_t count = 12345;
@@ -147,17 +148,17 @@ TEST(Win32FileTest, ReadsShortOnlyAtTheEnd) {
 TEST(Win32FileTest, RefusesAPositionBeyondTheSignedRange) {
   ScratchPath image(".vhdx");
   WriteNewFile(image.str(), Pattern(512, 1));
-  platform::OpenResult opened = OpenForExclusiveRead(image.str());
+  vhdx_inspect::detail::platform::OpenResult opened = OpenForExclusiveRead(image.str());
   ASSERT_NE(opened.file, nullptr) << "status " << opened.status;
   EXPECT_FALSE(opened.file->Seek(std::uint64_t{1} << 63));
-  EXPECT_EQ(opened.file->LastError(), platform::ErrorCode{ERROR_NEGATIVE_SEEK});  // 131
+  EXPECT_EQ(opened.file->LastError(), vhdx_inspect::detail::platform::ErrorCode{ERROR_NEGATIVE_SEEK});  // 131
 }
 
 TEST(Win32ZeroedBufferTest, StartsZeroFilledAndWritable) {
   for (const std::size_t size :
        {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20, std::size_t{2} << 20, (std::size_t{2} << 20) + 3}) {
     SCOPED_TRACE(size);
-    platform::ZeroedBuffer buffer(size);
+    vhdx_inspect::detail::platform::ZeroedBuffer buffer(size);
     ASSERT_NE(buffer.data(), nullptr);
     ASSERT_EQ(buffer.size(), size);
     EXPECT_TRUE(std::all_of(buffer.span().begin(), buffer.span().end(), [](std::byte b) { return b == std::byte{0}; }));
@@ -169,7 +170,7 @@ TEST(Win32ZeroedBufferTest, StartsZeroFilledAndWritable) {
 TEST(Win32ZeroedBufferTest, AFailedAllocationLeavesAnEmptyBuffer) {
   for (const std::size_t size : {std::size_t{0}, std::size_t{1} << 62}) {
     SCOPED_TRACE(size);
-    platform::ZeroedBuffer buffer(size);
+    vhdx_inspect::detail::platform::ZeroedBuffer buffer(size);
     EXPECT_EQ(buffer.data(), nullptr);
     EXPECT_EQ(buffer.size(), 0u);
     EXPECT_TRUE(buffer.span().empty());

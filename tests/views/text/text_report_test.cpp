@@ -45,7 +45,8 @@ TEST(InspectionWithAFailingRead, EndsWithTheExceptionLine) {
     std::ostringstream out;
     vhdx_inspect::Inspector inspector;
     vhdx_inspect::views::text::WriteTextReport(
-        inspect::InspectOpened(inspector, "image.vhdx", OpenFaultyFile(image.bytes(), reads, ReadFault{c.position, 5})),
+        vhdx_inspect::detail::inspect::InspectOpened(inspector, "image.vhdx",
+                                                     OpenFaultyFile(image.bytes(), reads, ReadFault{c.position, 5})),
         out);
     EXPECT_EQ(out.str(), c.output);
   }
