@@ -1,4 +1,4 @@
-// Small GPT headers and entry arrays for the printer and verification tests.
+// Small GPT headers and entry arrays for the decoding and verification tests.
 #pragma once
 
 #include <array>
