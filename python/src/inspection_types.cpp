@@ -43,6 +43,17 @@ void AddStrEnum(py::module_& module, const char* name, const char* doc,
   module.attr(name) = strEnum;
 }
 
+// A message as a str: UTF-8, each sequence that is not UTF-8 (a file name's
+// bytes in it) as U+FFFD, as the JSON view writes it. A message is for
+// people: it prints on any stream, where os.fsdecode()'s surrogates would
+// stop print(), and equals its to_dict() counterpart. The file's own name,
+// which must round-trip, is Inspection.path.
+py::str MessageText(const std::string& message) {
+  PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
 template <typename T>
 py::class_<T> RecordClass(py::module_& module, const char* name, const char* doc) {
   py::class_<T> cls(module, name, doc);
@@ -56,8 +67,9 @@ void BindOutcome(py::module_& module) {
           "check", [](const vi::Failure& f) { return vi::CheckName(f.check); },
           "The check's stable name, such as \"header.crc\".")
       .def_property_readonly(
-          "message", [](const vi::Failure& f) { return FileSystemText(f.message); },
-          "The one line the text report prints for it (a path in it decoded as os.fsdecode() does).")
+          "message", [](const vi::Failure& f) { return MessageText(f.message); },
+          "The one line the text report prints for it, as text to read: a file name's bytes\n"
+          "that are not UTF-8 are U+FFFD, as in to_dict() (the name itself is Inspection.path).")
       .def_readonly("system_status", &vi::Failure::system_status,
                     "errno of a failed open, read or positioning, else None.")
       .def_readonly("found", &vi::Failure::found, "The value the check found, where the line names it.")
@@ -68,13 +80,17 @@ void BindOutcome(py::module_& module) {
       .def_property_readonly(
           "side", [](const vi::Finding& f) { return SideMember(f.side); },
           "The header it concerns; None when it compares the two.")
-      .def_readonly("message", &vi::Finding::message)
+      .def_property_readonly(
+          "message", [](const vi::Finding& f) { return MessageText(f.message); },
+          "The finding's line, decoded as Failure.message is.")
       .def_readonly("value", &vi::Finding::value)
       .def_readonly("compared", &vi::Finding::compared);
 
   RecordClass<vi::Warning>(module, "Warning", "Something worth knowing that does not stop the inspection.")
       .def_property_readonly("check", [](const vi::Warning& w) { return vi::CheckName(w.check); })
-      .def_property_readonly("message", [](const vi::Warning& w) { return FileSystemText(w.message); })
+      .def_property_readonly(
+          "message", [](const vi::Warning& w) { return MessageText(w.message); },
+          "The warning's line, decoded as Failure.message is.")
       .def_readonly("entry", &vi::Warning::entry, "The partition entry it concerns, counted from 1.")
       .def_property_readonly("side", [](const vi::Warning& w) { return SideMember(w.side); });
 }
@@ -191,7 +207,10 @@ void BindInspection(py::module_& module) {
                  "warnings and every record that was reached (None where the inspection stopped before it).")
       .def_property_readonly(
           "path", [](const I& i) { return FileSystemText(i.path); },
-          "The image's name as given, as os.fsdecode() gives it.")
+          "The image's name as given, decoded as os.fsdecode() does: a file name, which\n"
+          "os.fsencode() turns back into the name's bytes, so that it opens the same file.\n"
+          "to_dict()[\"path\"] is the JSON view's text of it, where each sequence that is\n"
+          "not UTF-8 is U+FFFD: os.fsencode(path).decode(\"utf-8\", \"replace\").")
       .def_property_readonly(
           "verdict", [](const I& i) { return EnumMember("Verdict", vi::VerdictName(i.verdict)); }, "A Verdict.")
       .def_readonly("failure", &I::failure, "The check that ended the inspection, or None.")
