@@ -8,15 +8,15 @@ the verdicts on standard error.
     dask_scan.py -p FOLDER -r --scheduler tcp://host:8786
     dask_scan.py --file-list LIST --scheduler tcp://host:8786
 
-The folder is listed, and every image opened, by the workers: paths are as
-the workers see them. Images go to the workers in batches (--batch), one
+The folder is listed, by vhdx_inspect.find_images (vhdx-inspect-json's own
+folder walk), and every image opened, by the workers: paths are as the
+workers see them. Images go to the workers in batches (--batch), one
 task each, so that the scheduler's cost per task (about a millisecond) does
 not dominate. Exit status as vhdx-inspect-json's: 0 every image sound, 3 a
 folder or an entry could not be examined, 4 some image is not sound.
 """
 import argparse
 import os
-import stat
 import sys
 import time
 from collections import Counter
@@ -48,54 +48,33 @@ def inspect_batch(paths: Sequence[bytes]) -> BatchResult:
 
 
 def list_images(folder: bytes, recursive: bool) -> Tuple[List[bytes], List[str]]:
-    """Runs on a worker: the ".vhdx" entries of `folder`, in the order and
-    by the rules of vhdx-inspect-json's folder scan (directory order, folders
-    below it with -r, links to folders not followed), and the lines of what
-    could not be examined."""
-    images: List[bytes] = []
+    """Runs on a worker: the images of `folder` by vhdx-inspect-json's own
+    folder walk (".vhdx" in any case, listing order, folders below it with
+    -r, links to folders not followed), and its lines for what could not be
+    walked."""
+    import vhdx_inspect
+
     problems: List[str] = []
-    name = os.fsdecode(folder)
-    try:
-        if not stat.S_ISDIR(os.stat(folder).st_mode):
-            return [], [f"{name} is not a directory."]
-    except FileNotFoundError:
-        return [], [f"VHDX directory {name} does not exist."]
-    except OSError as error:
-        return [], [f"VHDX directory {name} cannot be listed: {error.strerror}"]
-    _scan(folder, recursive, images, problems)
+
+    def note(error: OSError) -> None:
+        problems.append(problem_line(folder, error))
+
+    images = vhdx_inspect.find_images(folder, recursive, onerror=note)
     return images, problems
 
 
-def _scan(folder: bytes, recursive: bool, images: List[bytes], problems: List[str]) -> None:
-    try:
-        entries = list(os.scandir(folder))
-    except OSError as error:
-        problems.append(f"VHDX directory {os.fsdecode(folder)} cannot be listed: {error.strerror}")
-        return
-    for entry in entries:
-        if recursive and entry.is_dir(follow_symlinks=False):
-            _scan(entry.path, recursive, images, problems)
-            continue
-        is_image = _extension(entry.name) == b".vhdx"
-        try:
-            if stat.S_ISDIR(os.stat(entry.path).st_mode):
-                continue
-        except FileNotFoundError:
-            pass  # a dangling link: inspected, and found unreadable
-        except OSError as error:
-            if is_image:
-                problems.append(f"{os.fsdecode(entry.path)} cannot be examined: {error.strerror}")
-            continue
-        if is_image:
-            images.append(entry.path)
-
-
-def _extension(name: bytes) -> bytes:
-    """From the last dot of the name, the dot included; none for "." and ".."."""
-    if name in (b".", b".."):
-        return b""
-    dot = name.rfind(b".")
-    return name[dot:] if dot >= 0 else b""
+def problem_line(folder: bytes, error: OSError) -> str:
+    """vhdx-inspect-json's line for what find_images could not walk: the
+    folder given, a folder below it that cannot be listed, or an entry named
+    like an image whose status cannot be read (one that is no folder)."""
+    name = os.fsdecode(error.filename)
+    if error.filename == folder and isinstance(error, FileNotFoundError):
+        return f"VHDX directory {name} does not exist."
+    if error.filename == folder and isinstance(error, NotADirectoryError):
+        return f"{name} is not a directory."
+    if error.filename == folder or os.path.isdir(error.filename):
+        return f"VHDX directory {name} cannot be listed: {error.strerror}"
+    return f"{name} cannot be examined: {error.strerror}"
 
 
 def batches_of(items: Sequence[bytes], size: int) -> List[List[bytes]]:

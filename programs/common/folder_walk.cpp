@@ -39,6 +39,8 @@ std::string AsNarrow(std::basic_string<Char> text) {
   }
 }
 
+SystemCause CauseOf(const error_code& error) { return SystemCause{error.value(), error.message()}; }
+
 class Walk {
  public:
   Walk(const WalkRule& rule, NameForm form, WalkSink& sink) : rule_(rule), form_(form), sink_(sink) {}
@@ -59,7 +61,7 @@ class Walk {
     if (error) {
       // A listing cut short by a signal (EINTR) is the sink's to end.
       sink_.BeforeEntry();
-      sink_.FolderNotListed(shown, error.message());
+      sink_.FolderNotListed(shown, CauseOf(error));
     }
   }
 
@@ -82,7 +84,7 @@ class Walk {
       // A status cut short by a signal (EINTR) is the sink's to end first.
       if (IsImage(entry)) {
         sink_.BeforeEntry();
-        sink_.EntryNotExamined(Named(entry), error.message());
+        sink_.EntryNotExamined(Named(entry), CauseOf(error));
       }
       return;
     }
@@ -122,7 +124,7 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
   }
   if (error) {
     sink.BeforeEntry();  // a status cut short by a signal (EINTR) is the sink's to end
-    sink.FolderNotListed(folder.path, error.message());
+    sink.FolderNotListed(folder.path, CauseOf(error));
     return;
   }
   if (!fs::is_directory(status)) {

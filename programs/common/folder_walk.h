@@ -23,6 +23,15 @@ struct WalkRule {
   bool recursive = false;
 };
 
+// Why the system refused a status or a listing: its error code (errno on
+// POSIX, the Win32 error code on Windows) and its text for it. A sink that
+// writes lines writes the text; one that hands out values (the Python
+// module's OSError) takes the code too.
+struct SystemCause {
+  int status = 0;
+  std::string text;
+};
+
 // What the walk finds, in the order it finds it.
 class WalkSink {
  public:
@@ -34,16 +43,15 @@ class WalkSink {
   virtual void BeforeEntry() {}
   // An entry that is not a folder and whose name is an image's.
   virtual void Image(const NamedPath& image) = 0;
-  // An entry named like an image whose status cannot be read; `cause` is the
-  // system's text. The walk goes on.
-  virtual void EntryNotExamined(const std::string& entry, const std::string& cause) = 0;
+  // An entry named like an image whose status cannot be read. The walk goes on.
+  virtual void EntryNotExamined(const std::string& entry, const SystemCause& cause) = 0;
   // The folder given does not exist (or its name is not exact: the shown form).
   virtual void FolderMissing(const std::string& folder) = 0;
   // The folder given is something else.
   virtual void NotAFolder(const std::string& folder) = 0;
   // A folder (the one given, or one below it) whose status or listing fails.
   // The walk goes on with what remains.
-  virtual void FolderNotListed(const std::string& folder, const std::string& cause) = 0;
+  virtual void FolderNotListed(const std::string& folder, const SystemCause& cause) = 0;
 };
 
 // Walks `folder` (as given, not yet opened) in listing order, the file

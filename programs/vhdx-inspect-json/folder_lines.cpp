@@ -19,8 +19,8 @@ class JsonFolderSink final : public common::WalkSink {
 
   void Image(const common::NamedPath& image) override { run_.Image(image); }
 
-  void EntryNotExamined(const std::string& entry, const std::string& cause) override {
-    Problem() << entry << " cannot be examined: " << cause << std::endl;
+  void EntryNotExamined(const std::string& entry, const common::SystemCause& cause) override {
+    Problem() << entry << " cannot be examined: " << cause.text << std::endl;
   }
 
   void FolderMissing(const std::string& folder) override {
@@ -29,8 +29,8 @@ class JsonFolderSink final : public common::WalkSink {
 
   void NotAFolder(const std::string& folder) override { Problem() << folder << " is not a directory." << std::endl; }
 
-  void FolderNotListed(const std::string& folder, const std::string& cause) override {
-    Problem() << "VHDX directory " << folder << " cannot be listed: " << cause << std::endl;
+  void FolderNotListed(const std::string& folder, const common::SystemCause& cause) override {
+    Problem() << "VHDX directory " << folder << " cannot be listed: " << cause.text << std::endl;
   }
 
  private:

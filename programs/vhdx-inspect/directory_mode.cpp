@@ -15,8 +15,8 @@ class TextReportSink final : public common::WalkSink {
 
   void Image(const common::NamedPath& image) override { InspectPluginVhdx(inspector_, image, out_); }
 
-  void EntryNotExamined(const std::string& entry, const std::string& cause) override {
-    out_ << entry << " cannot be examined: " << cause << std::endl;
+  void EntryNotExamined(const std::string& entry, const common::SystemCause& cause) override {
+    out_ << entry << " cannot be examined: " << cause.text << std::endl;
   }
 
   void FolderMissing(const std::string& folder) override {
@@ -25,8 +25,8 @@ class TextReportSink final : public common::WalkSink {
 
   void NotAFolder(const std::string& folder) override { out_ << folder << " is not a directory." << std::endl; }
 
-  void FolderNotListed(const std::string& folder, const std::string& cause) override {
-    out_ << "VHDX directory " << folder << " cannot be listed: " << cause << std::endl;
+  void FolderNotListed(const std::string& folder, const common::SystemCause& cause) override {
+    out_ << "VHDX directory " << folder << " cannot be listed: " << cause.text << std::endl;
   }
 
  private:

@@ -50,6 +50,17 @@ void AddStrEnum(py::module_& module, const char* name, const char* doc,
   module.attr(name) = strEnum;
 }
 
+// A message as a str: UTF-8, each sequence that is not UTF-8 (a file name's
+// bytes in it) as U+FFFD, as the JSON view writes it. A message is for
+// people: it prints on any stream, where os.fsdecode()'s surrogates would
+// stop print(), and equals its to_dict() counterpart. The file's own name,
+// which must round-trip, is Inspection.path.
+py::str MessageText(const std::string& message) {
+  PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
 template <typename T>
 py::class_<T> RecordClass(py::module_& module, const char* name, const char* doc) {
   py::class_<T> cls(module, name, doc);
@@ -91,10 +102,11 @@ void BindOutcome(py::module_& module) {
           "check", [](const F& f) { return vi::CheckName(f.fact.check); },
           "The check's stable name, such as \"header.crc\".")
       .def_property_readonly(
-          "message", [](const F& f) { return FileSystemText(f.message); },
-          "The one line the text report prints for it (a path in it decoded as os.fsdecode() does).")
+          "message", [](const F& f) { return MessageText(f.message); },
+          "The one line the text report prints for it, as text to read: a file name's bytes\n"
+          "that are not UTF-8 are U+FFFD, as in to_dict() (the name itself is Inspection.path).")
       .def_property_readonly(
-          "description", [](const F& f) { return FileSystemText(f.fact.description); },
+          "description", [](const F& f) { return MessageText(f.fact.description); },
           "What was found, as one plain sentence.")
       .def_property_readonly(
           "system_status", [](const F& f) { return f.fact.system_status; },
@@ -113,16 +125,20 @@ void BindOutcome(py::module_& module) {
       .def_property_readonly(
           "side", [](const G& f) { return SideMember(f.fact.side); },
           "The header it concerns; None when it compares the two.")
-      .def_property_readonly("message", [](const G& f) { return FileSystemText(f.message); })
-      .def_property_readonly("description", [](const G& f) { return FileSystemText(f.fact.description); })
+      .def_property_readonly(
+          "message", [](const G& f) { return MessageText(f.message); },
+          "The finding's line, decoded as Failure.message is.")
+      .def_property_readonly("description", [](const G& f) { return MessageText(f.fact.description); })
       .def_property_readonly("value", [](const G& f) { return f.fact.value; })
       .def_property_readonly("compared", [](const G& f) { return f.fact.compared; });
 
   using W = Told<vi::Warning>;
   RecordClass<W>(module, "Warning", "Something worth knowing that does not stop the inspection.")
       .def_property_readonly("check", [](const W& w) { return vi::CheckName(w.fact.check); })
-      .def_property_readonly("message", [](const W& w) { return FileSystemText(w.message); })
-      .def_property_readonly("description", [](const W& w) { return FileSystemText(w.fact.description); })
+      .def_property_readonly(
+          "message", [](const W& w) { return MessageText(w.message); },
+          "The warning's line, decoded as Failure.message is.")
+      .def_property_readonly("description", [](const W& w) { return MessageText(w.fact.description); })
       .def_property_readonly(
           "entry", [](const W& w) { return w.fact.entry; }, "The partition entry it concerns, counted from 1.")
       .def_property_readonly("side", [](const W& w) { return SideMember(w.fact.side); });
@@ -178,7 +194,10 @@ void BindInspection(py::module_& module) {
                  "warnings and every record that was reached (None where the inspection stopped before it).")
       .def_property_readonly(
           "path", [](const I& i) { return FileSystemText(i.path); },
-          "The image's name as given, as os.fsdecode() gives it.")
+          "The image's name as given, decoded as os.fsdecode() does: a file name, which\n"
+          "os.fsencode() turns back into the name's bytes, so that it opens the same file.\n"
+          "to_dict()[\"path\"] is the JSON view's text of it, where each sequence that is\n"
+          "not UTF-8 is U+FFFD: os.fsencode(path).decode(\"utf-8\", \"replace\").")
       .def_property_readonly(
           "verdict", [](const I& i) { return EnumMember("Verdict", vi::VerdictName(i.verdict)); }, "A Verdict.")
       .def_property_readonly("failure", &ToldFailure, "The check that ended the inspection, or None.")

@@ -1,6 +1,6 @@
-// vhdx_inspect._native: the library's inspection for Python. The package
-// vhdx_inspect (../vhdx_inspect/__init__.py) re-exports it; its stubs are
-// ../vhdx_inspect/__init__.pyi.
+// vhdx_inspect._native: the library's inspection, and the programs' folder
+// walk, for Python. The package vhdx_inspect (../vhdx_inspect/__init__.py)
+// re-exports it; its stubs are ../vhdx_inspect/__init__.pyi.
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "guarded_inspector.h"
+#include "image_folder.h"
 #include "inspection_types.h"
 #include "path_argument.h"
 #include "vhdx_inspect/inspection.h"
@@ -62,7 +63,8 @@ constexpr const char* kInspectDoc =
     "exceptions; the GIL is released while the image is read.";
 constexpr const char* kInspectBytesDoc =
     "Inspects an image held in memory: `data` is any bytes-like object, read in\n"
-    "place without a copy; `name` is what the lines that name the file say.";
+    "place without a copy; `name` (str, bytes, os.PathLike or None for \"\") is what\n"
+    "the lines that name the file say.";
 
 }  // namespace
 }  // namespace vhdx_python
@@ -72,6 +74,7 @@ PYBIND11_MODULE(_native, module) {
   using vhdx_python::GuardedInspector;
   module.doc() = "Inspection of plugin VHDX images (the vhdx-inspect library).";
   vhdx_python::BindInspectionTypes(module);
+  vhdx_python::BindFindImages(module);
 
   py::class_<GuardedInspector> inspector(module, "Inspector",
                                          "Inspects one image after another, reusing its working buffers.\n"

@@ -1,11 +1,39 @@
-# Types of the vhdx_inspect package (its classes come from vhdx_inspect._native).
+# Types of the vhdx_inspect package (its classes come from vhdx_inspect._native;
+# python3 -m mypy.stubtest checks these against them, tests/python/test_stubs.py).
 import enum
 import os
-from typing import Any, Dict, List, Optional, Union
+from typing import Any, Callable, Dict, List, Optional, Union, overload
 
 from _typeshed import ReadableBuffer as _Buffer
 
+__all__ = [
+    "Failure",
+    "Finding",
+    "GptEntryRecord",
+    "GptRecord",
+    "GptSide",
+    "HeaderRecord",
+    "Inspection",
+    "InspectionWarning",
+    "Inspector",
+    "MbrPartitionRecord",
+    "MbrRecord",
+    "MetadataRecord",
+    "PartitionAreaRecord",
+    "PluginHeaderRecord",
+    "RegionsRecord",
+    "Verdict",
+    "VolumeRecord",
+    "find_images",
+    "inspect_bytes",
+    "inspect_file",
+]
+
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+# The classes' metaclass: pybind11's (pybind11_builtins.pybind11_type), which
+# has no stubs of its own.
+class _Pybind11Type(type): ...
 
 class Verdict(str, enum.Enum):
     SOUND = "sound"
@@ -13,14 +41,20 @@ class Verdict(str, enum.Enum):
     CORRUPT = "corrupt"
     UNREADABLE = "unreadable"
     NOT_PLUGIN = "not_plugin"
+    # Verdict("sound") is Verdict.SOUND, as for any Enum.
+    def __new__(cls, value: object) -> Verdict: ...
 
 class GptSide(str, enum.Enum):
     PRIMARY = "primary"
     BACKUP = "backup"
+    def __new__(cls, value: object) -> GptSide: ...
 
-class Failure:
+class Failure(metaclass=_Pybind11Type):
     @property
     def check(self) -> str: ...
+    # The line as text to read: a file name's bytes in it that are not UTF-8
+    # are U+FFFD, as in to_dict() (the name itself is Inspection.path). So
+    # are Finding.message and Warning.message.
     @property
     def message(self) -> str: ...
     @property
@@ -34,7 +68,7 @@ class Failure:
     @property
     def description(self) -> str: ...
 
-class Finding:
+class Finding(metaclass=_Pybind11Type):
     @property
     def check(self) -> str: ...
     @property
@@ -48,7 +82,7 @@ class Finding:
     @property
     def description(self) -> str: ...
 
-class Warning:
+class Warning(metaclass=_Pybind11Type):
     @property
     def check(self) -> str: ...
     @property
@@ -60,7 +94,7 @@ class Warning:
     @property
     def description(self) -> str: ...
 
-class HeaderRecord:
+class HeaderRecord(metaclass=_Pybind11Type):
     @property
     def sequence_number(self) -> int: ...
     @property
@@ -78,7 +112,7 @@ class HeaderRecord:
     @property
     def log_guid(self) -> str: ...
 
-class RegionsRecord:
+class RegionsRecord(metaclass=_Pybind11Type):
     @property
     def bat_offset(self) -> int: ...
     @property
@@ -90,7 +124,7 @@ class RegionsRecord:
     @property
     def data_area_offset(self) -> int: ...
 
-class MetadataRecord:
+class MetadataRecord(metaclass=_Pybind11Type):
     @property
     def block_size(self) -> int: ...
     @property
@@ -102,7 +136,7 @@ class MetadataRecord:
     @property
     def chunk_ratio(self) -> int: ...
 
-class PluginHeaderRecord:
+class PluginHeaderRecord(metaclass=_Pybind11Type):
     @property
     def offset(self) -> int: ...
     @property
@@ -122,7 +156,7 @@ class PluginHeaderRecord:
     @property
     def total_metadata_size(self) -> int: ...
 
-class VolumeRecord:
+class VolumeRecord(metaclass=_Pybind11Type):
     @property
     def size(self) -> int: ...
     @property
@@ -140,7 +174,7 @@ class VolumeRecord:
     @property
     def image_file_list(self) -> str: ...
 
-class PartitionAreaRecord:
+class PartitionAreaRecord(metaclass=_Pybind11Type):
     @property
     def mbr_gpt_size(self) -> int: ...
     @property
@@ -148,7 +182,7 @@ class PartitionAreaRecord:
     @property
     def gpt_trailer_offset(self) -> int: ...
 
-class MbrPartitionRecord:
+class MbrPartitionRecord(metaclass=_Pybind11Type):
     @property
     def bootable(self) -> bool: ...
     @property
@@ -172,13 +206,13 @@ class MbrPartitionRecord:
     @property
     def sector_count(self) -> int: ...
 
-class MbrRecord:
+class MbrRecord(metaclass=_Pybind11Type):
     @property
     def disk_signature(self) -> int: ...
     @property
     def partitions(self) -> List[MbrPartitionRecord]: ...
 
-class GptEntryRecord:
+class GptEntryRecord(metaclass=_Pybind11Type):
     @property
     def type_guid(self) -> str: ...
     @property
@@ -196,7 +230,7 @@ class GptEntryRecord:
     @property
     def name_fits_type(self) -> bool: ...
 
-class GptRecord:
+class GptRecord(metaclass=_Pybind11Type):
     @property
     def signature(self) -> bytes: ...
     @property
@@ -226,7 +260,11 @@ class GptRecord:
     @property
     def entries(self) -> List[GptEntryRecord]: ...
 
-class Inspection:
+class Inspection(metaclass=_Pybind11Type):
+    # The name as given, decoded as os.fsdecode() does: a file name, which
+    # os.fsencode() turns back into its bytes (it opens the same file).
+    # to_dict()["path"] is the JSON text, where each sequence that is not
+    # UTF-8 is U+FFFD: os.fsencode(path).decode("utf-8", "replace").
     @property
     def path(self) -> str: ...
     @property
@@ -258,10 +296,34 @@ class Inspection:
     def to_json(self) -> str: ...
     def to_dict(self) -> Dict[str, Any]: ...
 
-class Inspector:
+class Inspector(metaclass=_Pybind11Type):
     def __init__(self) -> None: ...
     def inspect(self, path: _Path) -> Inspection: ...
-    def inspect_bytes(self, data: _Buffer, name: _Path = "") -> Inspection: ...
+    # name=None is the same as name="".
+    def inspect_bytes(self, data: _Buffer, name: Optional[_Path] = "") -> Inspection: ...
 
 def inspect(path: _Path) -> Inspection: ...
-def inspect_bytes(data: _Buffer, name: _Path = "") -> Inspection: ...
+def inspect_bytes(data: _Buffer, name: Optional[_Path] = "") -> Inspection: ...
+
+# The names that `from vhdx_inspect import *` takes for inspect and Warning,
+# which would hide the standard module inspect and the builtin Warning.
+inspect_file = inspect
+InspectionWarning = Warning
+
+# The names come back in the type of os.fspath(folder); str ones as
+# os.fsdecode() gives them. What cannot be walked raises OSError, or goes to
+# onerror once the walk has ended.
+@overload
+def find_images(
+    folder: Union[str, "os.PathLike[str]"],
+    recursive: bool = False,
+    *,
+    onerror: Optional[Callable[[OSError], object]] = None,
+) -> List[str]: ...
+@overload
+def find_images(
+    folder: Union[bytes, "os.PathLike[bytes]"],
+    recursive: bool = False,
+    *,
+    onerror: Optional[Callable[[OSError], object]] = None,
+) -> List[bytes]: ...

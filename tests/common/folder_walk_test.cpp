@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -48,16 +49,23 @@ class Recorder : public WalkSink {
     if (entries == stopAt) throw Stopped{};
   }
   void Image(const NamedPath& image) override { images.push_back(image.path); }
-  void EntryNotExamined(const std::string& entry, const std::string&) override { lines.push_back("entry " + entry); }
+  void EntryNotExamined(const std::string& entry, const SystemCause& cause) override {
+    lines.push_back("entry " + entry);
+    statuses.push_back(cause.status);
+  }
   void FolderMissing(const std::string& folder) override { lines.push_back("missing " + folder); }
   void NotAFolder(const std::string& folder) override { lines.push_back("not a folder " + folder); }
-  void FolderNotListed(const std::string& folder, const std::string&) override { lines.push_back("listed " + folder); }
+  void FolderNotListed(const std::string& folder, const SystemCause& cause) override {
+    lines.push_back("listed " + folder);
+    statuses.push_back(cause.status);
+  }
 
   struct Stopped {};
   int stopAt = -1;
   int entries = 0;
   std::vector<std::string> images;
   std::vector<std::string> lines;
+  std::vector<int> statuses;  // the system's code of each entry or folder that failed
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
@@ -209,7 +217,7 @@ TEST(WalkFolder, AFolderThatCannotBeWalked) {
 // A status or listing that fails may have been cut short by a signal
 // (EINTR): the stop check comes before its line, so a sink that stops there
 // writes no such line. A link to itself fails every status (ELOOP), also for
-// root.
+// root; the line's cause carries that code beside its text.
 TEST(WalkFolder, TheStopCheckComesBeforeAnEntryOrFolderThatFails) {
   Scratch scratch;
   const fs::path root = scratch.path() / "root";
@@ -236,6 +244,9 @@ TEST(WalkFolder, TheStopCheckComesBeforeAnEntryOrFolderThatFails) {
     WalkFolder({c.folder, true}, WalkRule{ImageExtension::kExact, true}, all);
     EXPECT_EQ(all.lines, std::vector<std::string>{c.line});
     EXPECT_EQ(all.entries, c.checks);
+#ifndef _WIN32
+    EXPECT_EQ(all.statuses, std::vector<int>{ELOOP});
+#endif
     Recorder stopped;
     stopped.stopAt = c.checks;
     EXPECT_THROW(WalkFolder({c.folder, true}, WalkRule{ImageExtension::kExact, true}, stopped), Recorder::Stopped);

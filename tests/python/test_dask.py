@@ -1,9 +1,11 @@
 """examples/python/dask_scan.py on a LocalCluster of 2 worker processes
 (loopback only): exactly the JSON program's lines, in its order, for the
-mixed corpus, its exit status, and the summary of verdicts."""
+mixed corpus and for a tree of names in every case, its exit status, and the
+summary of verdicts."""
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 from collections import Counter
@@ -52,3 +54,31 @@ def test_a_missing_folder_is_reported_as_the_json_program_does(tmp_path, json_pr
     assert scan.returncode == program.returncode == 3
     assert scan.stdout == b""
     assert program.stderr.decode().strip() in scan.stderr.decode()
+
+
+def test_a_tree_of_names_in_any_case_and_a_link_to_a_folder_as_the_json_program(tmp_path, fixtures, json_program):
+    """The JSON program's rule: ".vhdx" in any case, the folders below where
+    they are met, a link to a folder not followed, other names left out."""
+    tree = tmp_path / "tree"
+    elsewhere = tmp_path / "elsewhere"
+    for folder in (tree / "sub" / "deeper", tree / "other", elsewhere):
+        folder.mkdir(parents=True)
+    copies = {
+        "sub/UPPER.VHDX": "sound.vhdx",
+        "sub/deeper/Mixed.Vhdx": "backup-gpt-header-crc.vhdx",
+        "other/lower.vhdx": "truncated.vhdx",
+        "top.vhdx": "creator-other.vhdx",
+    }
+    for name, fixture in copies.items():
+        shutil.copyfile(fixtures / fixture, tree / name)
+    shutil.copyfile(fixtures / "sound.vhdx", elsewhere / "away.vhdx")
+    shutil.copyfile(fixtures / "sound.vhdx", tree / "sub" / "copy.vhdx.bak")
+    (tree / "notes.txt").write_text("not an image\n")
+    (tree / "link").symlink_to(elsewhere, target_is_directory=True)
+
+    program = subprocess.run([json_program, "-r", "-p", str(tree)], capture_output=True, check=False)
+    scan = dask_scan("-r", "-p", str(tree), "--batch", "2")
+    assert scan.stdout == program.stdout, scan.stderr.decode(errors="replace")
+    assert sorted(json.loads(line)["path"] for line in scan.stdout.splitlines()) == sorted(
+        str(tree / name) for name in copies)
+    assert scan.returncode == program.returncode == 4  # not every image is sound

@@ -1,8 +1,11 @@
 """vhdx_inspect.inspect, Inspector and inspect_bytes: verdicts, path types,
 the in-memory form, the records, and wrong arguments."""
+import builtins
+import io
 import mmap
 import os
 import shutil
+import sys
 from pathlib import Path
 
 import pytest
@@ -100,7 +103,49 @@ def test_a_missing_non_utf8_name_is_a_verdict_naming_it(tmp_path):
     name = os.path.join(os.fsencode(tmp_path), b"gone-\xff.vhdx")
     result = vhdx_inspect.inspect(name)
     assert result.verdict is Verdict.UNREADABLE
-    assert result.failure.message == f"CreateFile failed with status 2 for file: {os.fsdecode(name)}"
+    # A message is text to read: U+FFFD where the name is not UTF-8; the name itself is .path.
+    assert result.failure.message == f"CreateFile failed with status 2 for file: {os.fsdecode(tmp_path)}/gone-\ufffd.vhdx"
+    assert os.fsencode(result.path) == name
+
+
+# Names that are not UTF-8: a stray byte, a cut sequence, an encoded
+# surrogate, an overlong form, a code point beyond U+10FFFF, Latin-1.
+NOT_UTF8 = [b"a\xffb", b"\xe2\x82", b"\xe2\x82x", b"\xf0\x9f\x98", b"\xed\xa0\x80", b"\xc0\xaf",
+            b"\xf4\x90\x80\x80", b"caf\xe9.vhdx", b"\x80\x80", "caf\u00e9 \U0001F600.vhdx".encode()]
+
+
+@pytest.mark.parametrize("name", NOT_UTF8)
+def test_path_is_the_file_name_and_to_dict_has_its_text(name):
+    """path decodes as os.fsdecode (os.fsencode gives the name back, so it
+    opens the same file); the JSON object, and every message, has U+FFFD for
+    each sequence that is not UTF-8, as bytes.decode("utf-8", "replace")."""
+    result = vhdx_inspect.inspect_bytes(b"", name=name)
+    assert result.path == os.fsdecode(name) and os.fsencode(result.path) == name
+    assert result.to_dict()["path"] == name.decode("utf-8", "replace") == os.fsencode(result.path).decode(
+        "utf-8", "replace")
+
+
+def messages(result):
+    """(message, its to_dict() counterpart) for the failure, each finding and each warning."""
+    as_dict = result.to_dict()
+    pairs = [(f.message, d["message"]) for f, d in zip(result.gpt_findings, as_dict["gpt_findings"], strict=True)]
+    pairs += [(w.message, d["message"]) for w, d in zip(result.warnings, as_dict["warnings"], strict=True)]
+    if result.failure is not None:
+        pairs.append((result.failure.message, as_dict["failure"]["message"]))
+    return pairs
+
+
+def test_every_message_is_its_to_dict_text_and_prints_anywhere(corpus, tmp_path):
+    images = sorted(os.fsencode(path) for path in corpus.rglob("*.vhdx"))
+    images.append(os.path.join(os.fsencode(tmp_path), b"gone-\xff.vhdx"))
+    strict = io.TextIOWrapper(io.BytesIO(), encoding="utf-8", errors="strict")
+    seen = 0
+    for image in images:
+        for message, text in messages(vhdx_inspect.inspect(image)):
+            assert message == text
+            print(message, file=strict)
+            seen += 1
+    assert seen > 20
 
 
 def test_the_in_memory_form_equals_the_file(sample):
@@ -123,6 +168,8 @@ def test_the_in_memory_form_holds_the_buffer_while_it_reads(sample):
     assert vhdx_inspect.inspect_bytes(b"").verdict is Verdict.CORRUPT
     assert vhdx_inspect.inspect_bytes(b"").failure.check == "header_section.short"
     assert vhdx_inspect.inspect_bytes(b"").path == ""
+    assert vhdx_inspect.inspect_bytes(b"", name=None).path == ""
+    assert vhdx_inspect.Inspector().inspect_bytes(b"", None).path == ""
 
 
 @pytest.mark.parametrize("argument", [None, 42, 1.5, ["disk.vhdx"], object()])
@@ -162,5 +209,20 @@ def test_every_hostile_image_is_a_verdict_not_an_exception(corpus):
 
 def test_the_module_documents_itself():
     for item in (vhdx_inspect, vhdx_inspect.inspect, vhdx_inspect.inspect_bytes, vhdx_inspect.Inspector,
-                 vhdx_inspect.Inspector.inspect, vhdx_inspect.Inspection, vhdx_inspect.Inspection.to_dict):
+                 vhdx_inspect.Inspector.inspect, vhdx_inspect.Inspection, vhdx_inspect.Inspection.to_dict,
+                 vhdx_inspect.find_images, vhdx_inspect.Inspection.path, vhdx_inspect.Finding.message):
         assert item.__doc__
+
+
+def test_import_star_shadows_no_builtin_and_no_standard_module():
+    namespace = {}
+    exec("from vhdx_inspect import *", namespace)
+    taken = set(namespace) - {"__builtins__"}
+    assert taken == set(vhdx_inspect.__all__)
+    assert not taken & (set(dir(builtins)) | sys.stdlib_module_names)
+    # The same function and class under names that shadow nothing; the old names stay.
+    assert namespace["inspect_file"] is vhdx_inspect.inspect and "inspect" not in taken
+    assert namespace["InspectionWarning"] is vhdx_inspect.Warning and "Warning" not in taken
+    assert {"find_images", "inspect_bytes", "Inspection", "Verdict"} <= taken
+    public = {name for name in dir(vhdx_inspect) if not name.startswith("_")} - {"inspect", "Warning"}
+    assert taken == public

@@ -32,6 +32,8 @@ def test_mypy_strict_accepts_the_examples_and_a_users_script():
     ("vhdx_inspect.inspect('x').verdict + 1", "Unsupported operand"),
     ("vhdx_inspect.inspect('x').failure.check", "Optional"),
     ("vhdx_inspect.inspect('x').no_such_field", "has no attribute"),
+    ("vhdx_inspect.find_images(b'x')[0] + 'y'", "Unsupported operand"),
+    ("vhdx_inspect.find_images('x', onerror=1)", "No overload variant"),
 ])
 def test_mypy_strict_refuses_a_misuse(tmp_path, misuse, complaint):
     script = tmp_path / "misuse.py"
