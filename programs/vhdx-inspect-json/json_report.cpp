@@ -16,6 +16,11 @@ namespace {
 using nlohmann::ordered_json;
 using vhdx_inspect::GptSide;
 
+// Every object here starts as an empty object (ordered_json::object()), not
+// as null: null turns into an object at its first key, and when there is no
+// memory for that object, nlohmann's destructor follows the null pointer it
+// leaves behind (a crash instead of std::bad_alloc).
+
 const char* SideName(GptSide side) { return side == GptSide::kPrimary ? "primary" : "backup"; }
 
 // Sets `key` only when the value is there: an absent value is an absent key,
@@ -26,7 +31,7 @@ void PutIfPresent(ordered_json& object, const char* key, const std::optional<T>&
 }
 
 ordered_json FailureObject(const vhdx_inspect::Failure& failure) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(failure.check);
   object["message"] = failure.message;
   PutIfPresent(object, "system_status", failure.system_status);
@@ -36,7 +41,7 @@ ordered_json FailureObject(const vhdx_inspect::Failure& failure) {
 }
 
 ordered_json FindingObject(const vhdx_inspect::Finding& finding) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(finding.check);
   if (finding.side) object["header"] = SideName(*finding.side);
   object["message"] = finding.message;
@@ -46,7 +51,7 @@ ordered_json FindingObject(const vhdx_inspect::Finding& finding) {
 }
 
 ordered_json WarningObject(const vhdx_inspect::Warning& warning) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(warning.check);
   object["message"] = warning.message;
   PutIfPresent(object, "entry", warning.entry);
@@ -55,7 +60,7 @@ ordered_json WarningObject(const vhdx_inspect::Warning& warning) {
 }
 
 ordered_json HeaderObject(const vhdx_inspect::HeaderRecord& header) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["sequence_number"] = header.sequence_number;
   object["version"] = header.version;
   object["log_version"] = header.log_version;
@@ -68,7 +73,7 @@ ordered_json HeaderObject(const vhdx_inspect::HeaderRecord& header) {
 }
 
 ordered_json RegionsObject(const vhdx_inspect::RegionsRecord& regions) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["bat_offset"] = regions.bat_offset;
   object["bat_length"] = regions.bat_length;
   object["metadata_offset"] = regions.metadata_offset;
@@ -78,7 +83,7 @@ ordered_json RegionsObject(const vhdx_inspect::RegionsRecord& regions) {
 }
 
 ordered_json MetadataObject(const vhdx_inspect::MetadataRecord& metadata) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["block_size"] = metadata.block_size;
   object["virtual_disk_size"] = metadata.virtual_disk_size;
   object["logical_sector_size"] = metadata.logical_sector_size;
@@ -88,7 +93,7 @@ ordered_json MetadataObject(const vhdx_inspect::MetadataRecord& metadata) {
 }
 
 ordered_json PluginObject(const vhdx_inspect::PluginHeaderRecord& plugin) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["offset"] = plugin.offset;
   object["length"] = plugin.length;
   object["revision"] = plugin.revision;
@@ -102,7 +107,7 @@ ordered_json PluginObject(const vhdx_inspect::PluginHeaderRecord& plugin) {
 }
 
 ordered_json VolumeObject(const vhdx_inspect::VolumeRecord& volume) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["size"] = volume.size;
   object["metadata_offset"] = volume.metadata_offset;
   object["my_size"] = volume.my_size;
@@ -115,7 +120,7 @@ ordered_json VolumeObject(const vhdx_inspect::VolumeRecord& volume) {
 }
 
 ordered_json PartitionAreaObject(const vhdx_inspect::PartitionAreaRecord& area) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["mbr_gpt_size"] = area.mbr_gpt_size;
   object["gpt_trailer_length"] = area.gpt_trailer_length;
   object["gpt_trailer_offset"] = area.gpt_trailer_offset;
@@ -123,11 +128,11 @@ ordered_json PartitionAreaObject(const vhdx_inspect::PartitionAreaRecord& area) 
 }
 
 ordered_json MbrObject(const vhdx_inspect::MbrRecord& mbr) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["disk_signature"] = mbr.disk_signature;
   ordered_json partitions = ordered_json::array();
   for (const vhdx_inspect::MbrPartitionRecord& partition : mbr.partitions) {
-    ordered_json entry;
+    ordered_json entry = ordered_json::object();
     entry["bootable"] = partition.bootable;
     entry["status"] = partition.status;
     entry["start_head"] = partition.start_head;
@@ -158,7 +163,7 @@ std::string SignatureHex(const std::array<std::uint8_t, 8>& signature) {
 }
 
 ordered_json GptObject(const vhdx_inspect::GptRecord& gpt) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["signature"] = SignatureHex(gpt.signature);
   object["revision"] = gpt.revision;
   object["header_size"] = gpt.header_size;
@@ -174,7 +179,7 @@ ordered_json GptObject(const vhdx_inspect::GptRecord& gpt) {
   object["partition_entry_array_crc32"] = gpt.partition_entry_array_crc32;
   ordered_json entries = ordered_json::array();
   for (const vhdx_inspect::GptEntryRecord& record : gpt.entries) {
-    ordered_json entry;
+    ordered_json entry = ordered_json::object();
     entry["type_guid"] = vhdx_inspect::FormatGuid(record.type_guid);
     entry["unique_guid"] = vhdx_inspect::FormatGuid(record.unique_guid);
     entry["first_lba"] = record.first_lba;
@@ -192,7 +197,7 @@ ordered_json GptObject(const vhdx_inspect::GptRecord& gpt) {
 }  // namespace
 
 ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["schema_version"] = kSchemaVersion;
   object["path"] = inspection.path;
   object["verdict"] = vhdx_inspect::VerdictName(inspection.verdict);
