@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -94,6 +95,28 @@ class PipedRun {
 
   PipedRun(const PipedRun&) = delete;
   PipedRun& operator=(const PipedRun&) = delete;
+
+  // Waits until the program reads its standard input (Input::kEndlessPipe):
+  // its main thread is in read(0, ...), which it enters only once it takes
+  // interrupts. On a machine where that cannot be seen, waits 300 ms.
+  void WaitUntilReadingStandardInput() {
+#if defined(__x86_64__)
+    const std::string reading = "0 0x0 ";  // read is system call 0
+#elif defined(__aarch64__)
+    const std::string reading = "63 0x0 ";
+#else
+    const std::string reading;
+#endif
+    const Clock::time_point start = Clock::now();
+    while (!reading.empty() && Clock::now() - start < std::chrono::seconds(30)) {
+      std::ifstream state("/proc/" + std::to_string(child_) + "/syscall");
+      std::string line;
+      if (!std::getline(state, line)) break;
+      if (line.rfind(reading, 0) == 0) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
 
   // Writes `bytes` to the program's standard input (Input::kEndlessPipe).
   void Give(const std::string& bytes) {
@@ -292,7 +315,7 @@ TEST(JsonInterrupt, AListThatNeverEndsEndsWithinASecond) {
     PipedRun run({c.option, "-", "-j", c.jobs}, Input::kEndlessPipe);
     if (c.given == Given::kPartOfAName) run.Give(image.substr(0, 5));
     if (c.given == Given::kAName) run.Give(image + c.end);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    run.WaitUntilReadingStandardInput();
     ASSERT_TRUE(run.Running()) << "the program did not wait for the rest of the list";
     run.SignalAndFinish(c.signal);
     ExpectInterrupted(run);
