@@ -97,7 +97,7 @@ if [[ ! -f "$native/CMakeCache.txt" ]]; then
 else
   cmake "$native" -DVHDX_BOOST_SOURCE="$boost_source" >/dev/null
 fi
-cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests both_programs_tests
+cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests json_thread_tests both_programs_tests both_programs_thread_tests
 e2e_start=$SECONDS
 VHDX_INSPECT_EXE="$build/app/vhdx-inspect.exe" \
   ctest --test-dir "$native" --output-on-failure --no-tests=error -L 'e2e|hostile' -LE valgrind \

@@ -1,7 +1,10 @@
 #include "vhdx-inspect-json/command_line.h"
 
 #include <boost/program_options.hpp>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -110,9 +113,8 @@ int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
   return run->AllSound() ? common::kAllSound : common::kImageNotSound;
 }
 
-}  // namespace
-
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+// RunCommandLine, with what the run raises left to the caller.
+int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
   bool help = false;
   bool recursive = false;
   std::string folderPath;
@@ -162,6 +164,21 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
     // The run is gone: its workers stopped, every line written is whole.
     err << "vhdx-inspect-json: interrupted" << std::endl;
     return common::kInterrupted;
+  }
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+  try {
+    return RunCommandLineOrRaise(argc, argv, out, err);
+  } catch (const std::bad_alloc&) {
+    // No memory for the next line (an inspection that runs out of memory
+    // has a line of its own, inspection.out_of_memory), on the scan's thread
+    // or a worker's: the report cannot go on, as when standard output
+    // refuses it. The line is written without allocating.
+    err << "vhdx-inspect-json: cannot write the report to standard output: " << std::strerror(ENOMEM) << std::endl;
+    return common::kReportNotWritten;
   }
 }
 

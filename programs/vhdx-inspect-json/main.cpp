@@ -12,7 +12,36 @@
 #include "common/run_control.h"
 #include "vhdx-inspect-json/command_line.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// A closed standard output or error is held by /dev/null opened for reading
+// before any image is opened: otherwise an image opened in a worker would
+// take its number (the lowest free) while the scan's thread writes the report
+// there. Writes still fail as on a closed descriptor, with EBADF.
+void HoldClosedStandardStreams() {
+  for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(stream, F_GETFD) != -1 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", O_RDONLY);
+    if (held >= 0 && held != stream) {
+      ::dup2(held, stream);
+      ::close(held);
+    }
+  }
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char* argv[]) {
+#ifndef _WIN32
+  HoldClosedStandardStreams();
+#endif
   // Ctrl+C ends the run between two lines, never inside one.
   platform::CatchInterrupt();
   const std::vector<std::string> arguments = common::UnicodeArguments(argc, argv);

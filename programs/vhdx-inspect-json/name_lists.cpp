@@ -1,6 +1,7 @@
 #include "vhdx-inspect-json/name_lists.h"
 
 #include "common/name_form.h"
+#include "vhdx-inspect-json/image_run.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -83,6 +84,9 @@ bool ReadNameList(const common::NamedPath& list, ListForm form,
   errno = 0;
   const std::unique_ptr<std::FILE, CloseFile> file = OpenList(list.path);
   if (file == nullptr) {
+    // An open that an interrupt cut short (a FIFO without a writer yet) ends
+    // the run, with no line about the list.
+    ThrowIfInterrupted();
     ReportUnreadable(list.path, SystemMessage(errno == 0 ? ENOENT : errno), err);
     return false;
   }
@@ -97,11 +101,18 @@ bool ReadNameList(const common::NamedPath& list, ListForm form,
   });
   char buffer[8192];
   for (;;) {
+    // A list that never ends (a pipe whose writer stays) is read until the
+    // user interrupts the run: an interrupt before the read ends the run
+    // here, and one during it cuts the read short (the interrupt is caught
+    // without SA_RESTART), which ends the run below, with no line about the
+    // list, as the folder walk does (folder_lines.cpp).
+    ThrowIfInterrupted();
     errno = 0;
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
     splitter.Feed(std::string_view(buffer, got));
     if (got == sizeof buffer) continue;
     if (std::ferror(file.get())) {
+      ThrowIfInterrupted();
       ReportUnreadable(list.path, SystemMessage(errno == 0 ? EIO : errno), err);
       return false;
     }

@@ -1,7 +1,10 @@
 #include "vhdx-inspect-json/parallel_run.h"
 
 #include <algorithm>
+#include <exception>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "common/run_control.h"
 #include "vhdx_inspect/inspect.h"
@@ -26,6 +29,19 @@ std::size_t Cores() {
   return cores == 0 ? 1 : cores;
 }
 
+struct ImageLine {
+  std::string line;
+  bool sound = false;
+};
+
+// Inspects `name` with the inspector `inspector` holds, or a new one when it
+// holds none, and makes its line.
+ImageLine InspectImage(const ImageName& name, std::unique_ptr<vhdx_inspect::Inspector>& inspector) {
+  if (!inspector) inspector = std::make_unique<vhdx_inspect::Inspector>();
+  const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
+  return {vhdx_inspect::views::json::JsonLine(inspection), inspection.verdict == vhdx_inspect::Verdict::kSound};
+}
+
 }  // namespace
 
 ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
@@ -38,49 +54,67 @@ ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
       windowStart_(std::chrono::steady_clock::now()),
       windowCpu_(platform::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
-  StartWorkers();
-  if (workers_.empty()) alone_ = std::make_unique<SequentialRun>(out_);
-}
-
-ParallelRun::~ParallelRun() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
+  // An inspector is put back by the thread that took it, and there are
+  // never more of them than threads: putting one back allocates nothing.
+  idleInspectors_.reserve(slots_.size());
+  try {
+    StartWorkers();
+    if (workers_.empty()) alone_ = std::make_unique<SequentialRun>(out_);
+  } catch (...) {
+    // No destructor runs for a run whose constructor raised.
+    StopAndJoin();
+    throw;
   }
-  work_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
 }
 
-void ParallelRun::Work() {
+ParallelRun::~ParallelRun() { StopAndJoin(); }
+
+void ParallelRun::StopAndJoin() noexcept {
+  Stop();
+  for (std::thread& worker : workers_) {
+    if (worker.joinable()) worker.join();
+  }
+}
+
+void ParallelRun::Work() noexcept {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return stopping_ || (nextToTake_ < handedOver_ && active_ < limit_); });
+    work_.wait(lock, [this] {
+      return stopping_ || (nextToTake_ < handedOver_ && nextToTake_ < takeBefore_ && active_ < limit_);
+    });
     // After an interrupt or a failed write no further image is read.
     if (stopping_ || platform::InterruptRequested()) return;
     ++active_;
     // The inspector last put back, whose buffers are still in the caches;
-    // a new one only when all are in use.
+    // a new one (InspectImage) only when all are in use.
     std::unique_ptr<vhdx_inspect::Inspector> inspector;
-    if (idleInspectors_.empty()) {
-      inspector = std::make_unique<vhdx_inspect::Inspector>();
-    } else {
+    if (!idleInspectors_.empty()) {
       inspector = std::move(idleInspectors_.back());
       idleInspectors_.pop_back();
     }
     const std::uint64_t index = nextToTake_++;
     Slot& slot = slots_[index % slots_.size()];
     slot.taken = true;
-    const ImageName name = slot.name;
     lock.unlock();
-    const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
-    std::string line = vhdx_inspect::views::json::JsonLine(inspection);
-    const bool sound = inspection.verdict == vhdx_inspect::Verdict::kSound;
+    // The slot's name stays as it is until its line is written, after done.
+    ImageLine done;
+    std::exception_ptr fault;
+    try {
+      done = InspectImage(slot.name, inspector);
+    } catch (...) {
+      fault = std::current_exception();
+    }
     lock.lock();
-    slot.line = std::move(line);
-    slot.sound = sound;
+    if (fault) {
+      slot.fault = std::move(fault);
+      takeBefore_ = std::min(takeBefore_, index);
+    } else {
+      slot.line = std::move(done.line);
+      slot.sound = done.sound;
+    }
     slot.done = true;
     --active_;
-    idleInspectors_.push_back(std::move(inspector));
+    if (inspector) idleInspectors_.push_back(std::move(inspector));
     // Only the scan's thread waits for lines (WriteDone). This thread takes
     // the next image itself, without waking another.
     if (LinesReady()) done_.notify_one();
@@ -105,6 +139,14 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
       waitFor_ = written_ + std::min<std::uint64_t>(2 * limit_, inFlight > limit_ + 1 ? inFlight - limit_ - 1 : 0);
       // Woken now and then to see whether the user interrupted the run.
       while (!done_.wait_for(lock, kInterruptCheck, [this] { return LinesReady(); })) ThrowIfInterrupted();
+    }
+    if (slot.fault) {
+      // What the image raised on its worker, raised here after the lines
+      // before it, as one job raises it.
+      const std::exception_ptr fault = slot.fault;
+      lock.unlock();
+      Stop();
+      std::rethrow_exception(fault);
     }
     std::string line = std::move(slot.line);
     if (!slot.sound) allSound_ = false;
@@ -132,7 +174,9 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
 }
 
 bool ParallelRun::LinesReady() const {
-  return written_ < handedOver_ && slots_[written_ % slots_.size()].done && slots_[waitFor_ % slots_.size()].done;
+  if (written_ >= handedOver_ || !slots_[written_ % slots_.size()].done) return false;
+  // No image after one that raised is taken: its line is never waited for.
+  return waitFor_ >= takeBefore_ || slots_[waitFor_ % slots_.size()].done;
 }
 
 void ParallelRun::Stop() {

@@ -28,13 +28,22 @@
 // stream, once, and the run goes on with the threads it has, and with none,
 // in the calling thread one image after another, as with -j 1: every image
 // is still inspected and its line written, so the exit status is what the
-// images make it.
+// images make it. Any other exception while threads are started (no memory
+// for the next one) leaves the constructor or the call that started them,
+// after the threads already started are stopped and joined.
+//
+// An exception on a worker (no memory for an image's line) never leaves its
+// thread: it takes the image's place in the order, no worker takes a later
+// image, and the scan's thread raises it once every line before that image
+// is written, as SequentialRun raises it after the same lines.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -73,9 +82,13 @@ class ParallelRun final : public ImageRun {
     bool sound = false;
     bool taken = false;  // a worker is on it
     bool done = false;
+    std::exception_ptr fault;  // raised on the worker instead of a line
   };
 
-  void Work();
+  // A worker's loop. Nothing leaves it: what an image raises is kept in its
+  // slot (Slot::fault). (The lock and the waits raise only for a mutex used
+  // wrongly.)
+  void Work() noexcept;
   // Starts threads up to the number allowed at once. A thread is started
   // only when that many may work, so a scan that never needs more than the
   // cores runs that many: each thread that allocates costs the allocator an
@@ -89,6 +102,8 @@ class ParallelRun final : public ImageRun {
   bool AdjustLimit();
   // Tells the workers to take no further image.
   void Stop();
+  // Stops the workers and waits for each to end.
+  void StopAndJoin() noexcept;
   // Whether the lines the scan's thread waits for are done: the next one
   // to write and the one it waits for with it (waitFor_).
   bool LinesReady() const;
@@ -103,6 +118,9 @@ class ParallelRun final : public ImageRun {
   std::uint64_t written_ = 0;     // lines written
   std::uint64_t nextToTake_ = 0;  // the next image a worker takes
   std::uint64_t waitFor_ = 0;     // the last line the scan's thread waits for
+  // No worker takes this image or a later one: the first image whose
+  // inspection raised (Slot::fault).
+  std::uint64_t takeBefore_ = std::numeric_limits<std::uint64_t>::max();
   bool stopping_ = false;
   std::size_t active_ = 0;  // images being inspected now
   std::size_t cores_;

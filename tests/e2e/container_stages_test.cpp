@@ -14,6 +14,7 @@
 
 #include "expected_text.h"
 #include "run_tool.h"
+#include "support/container_damage.h"
 #include "support/image_holder.h"
 #include "support/plugin_image.h"
 
@@ -21,39 +22,6 @@ namespace e2e {
 namespace {
 
 using namespace testsupport;
-
-// Region offsets of the metadata items as they lie in a built image.
-constexpr std::uint32_t kPluginItemOffset = 0x20000;
-// The tool reads this much of the metadata region.
-constexpr std::uint64_t kMetadataBufferSize = 2097152;
-
-// Makes the stored header checksum wrong without touching anything else.
-void BreakHeaderChecksum(PluginImage& image, int header) {
-  const std::uint64_t at = image.layout().header(header);
-  image.Put(at, header_field::kChecksum, image.Get(at, header_field::kChecksum) ^ 0x1);
-}
-
-// Writes `bytes` of `value` into the metadata region at region offset `offset`.
-void PutInRegion(PluginImage& image, std::uint64_t offset, Field field, const FieldValue& value) {
-  image.Put(image.layout().metadataRegion + offset, field, value);
-}
-
-std::string Utf16Bytes(std::u16string_view text) {
-  std::string bytes;
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
-std::vector<std::byte> Bytes(const std::string& text) {
-  std::vector<std::byte> bytes;
-  for (const char c : text) bytes.push_back(static_cast<std::byte>(c));
-  return bytes;
-}
-
-const Guid kSomeOtherGuid = GuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
 
 // ---------------------------------------------------------------------------
 // What the stages accept: the whole container report follows.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform_expectations.h"
+#include "support/container_damage.h"
 #include "support/plugin_image.h"
 
 namespace e2e {
@@ -292,11 +293,7 @@ inline ExpectedReport ReportOf(const testsupport::PluginImage& image, const std:
 
 // The sample image without a GPT trailer, so that its inspection ends with
 // the container report.
-inline testsupport::ImageDescription WithoutTrailer() {
-  testsupport::ImageDescription d;
-  d.gptTrailer = false;
-  return d;
-}
+using testsupport::WithoutTrailer;
 
 // Writes `images` into `directory` under the names "image-1.vhdx",
 // "image-2.vhdx" ..., so that a scan of `directory` meets them in the order

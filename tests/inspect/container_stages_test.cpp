@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/container_damage.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 #include "views/text/messages.h"
@@ -17,11 +18,6 @@ namespace {
 
 using namespace testsupport;
 using vhdx_inspect::Check;
-
-// Region offsets of the metadata items as they lie in a built image.
-constexpr std::uint32_t kPluginItemOffset = 0x20000;
-// The tool reads this much of the metadata region.
-constexpr std::uint64_t kMetadataBufferSize = 2097152;
 
 // Swaps two equally long byte ranges of the image; nothing is recomputed.
 void SwapRanges(PluginImage& image, std::uint64_t a, std::uint64_t b, std::uint64_t length) {
@@ -37,32 +33,8 @@ void SwapMetadataEntries(PluginImage& image, int a, int b) {
   SwapRanges(image, image.layout().metadataEntry(a), image.layout().metadataEntry(b), 32);
 }
 
-// Makes the stored header checksum wrong without touching anything else.
-void BreakHeaderChecksum(PluginImage& image, int header) {
-  const std::uint64_t at = image.layout().header(header);
-  image.Put(at, header_field::kChecksum, image.Get(at, header_field::kChecksum) ^ 0x1);
-}
-
 // Changes one covered byte of a region table copy, leaving its checksum stale.
 void BreakRegionTable(PluginImage& image, int copy) { image.Put8(image.layout().regionTable(copy) + 1000, 0x5A); }
-
-// Writes `bytes` of `value` into the metadata region at region offset `offset`.
-void PutInRegion(PluginImage& image, std::uint64_t offset, Field field, const FieldValue& value) {
-  image.Put(image.layout().metadataRegion + offset, field, value);
-}
-
-std::vector<std::byte> Bytes(const std::string& text) {
-  std::vector<std::byte> bytes;
-  for (const char c : text) bytes.push_back(static_cast<std::byte>(c));
-  return bytes;
-}
-
-// The sample image without a GPT trailer: the stages are the whole inspection.
-ImageDescription WithoutTrailer() {
-  ImageDescription d;
-  d.gptTrailer = false;
-  return d;
-}
 
 // ---------------------------------------------------------------------------
 // Failed checks: one image, one fault, one line.
@@ -318,8 +290,6 @@ std::vector<FailureCase> HeaderSectionCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Container, HeaderSectionCheck, testing::ValuesIn(HeaderSectionCases()), NameOf);
-
-const Guid kSomeOtherGuid = GuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
 
 // Stage 2, in check order.
 std::vector<FailureCase> MetadataCases() {

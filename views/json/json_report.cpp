@@ -19,6 +19,11 @@ namespace {
 using nlohmann::ordered_json;
 using vhdx_inspect::GptSide;
 
+// Every object here starts as an empty object (ordered_json::object()), not
+// as null: null turns into an object at its first key, and when there is no
+// memory for that object, nlohmann's destructor follows the null pointer it
+// leaves behind (a crash instead of std::bad_alloc).
+
 const char* SideName(GptSide side) { return side == GptSide::kPrimary ? "primary" : "backup"; }
 
 // Sets `key` only when the value is there: an absent value is an absent key,
@@ -48,7 +53,7 @@ ordered_json JsonValue(const Value& value);
 
 template <DescribedRecord Record>
 ordered_json RecordObject(const Record& record) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   ForEachField(record, [&](const char* name, const auto& value) { object[name] = JsonValue(value); });
   return object;
 }
@@ -77,7 +82,7 @@ void PutRecordIfPresent(ordered_json& object, const char* key, const std::option
 
 ordered_json FailureObject(const vhdx_inspect::Inspection& inspection) {
   const vhdx_inspect::Failure& failure = *inspection.failure;
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(failure.check);
   object["message"] = text::FailureMessage(inspection);
   PutIfPresent(object, "system_status", failure.system_status);
@@ -89,7 +94,7 @@ ordered_json FailureObject(const vhdx_inspect::Inspection& inspection) {
 }
 
 ordered_json FindingObject(const vhdx_inspect::Finding& finding) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(finding.check);
   if (finding.side) object["header"] = SideName(*finding.side);
   object["message"] = text::FindingMessage(finding);
@@ -100,7 +105,7 @@ ordered_json FindingObject(const vhdx_inspect::Finding& finding) {
 }
 
 ordered_json WarningObject(const vhdx_inspect::Inspection& inspection, const vhdx_inspect::Warning& warning) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["check"] = vhdx_inspect::CheckName(warning.check);
   object["message"] = text::WarningMessage(inspection, warning);
   PutIfPresent(object, "entry", warning.entry);
@@ -112,7 +117,7 @@ ordered_json WarningObject(const vhdx_inspect::Inspection& inspection, const vhd
 }  // namespace
 
 ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
-  ordered_json object;
+  ordered_json object = ordered_json::object();
   object["schema_version"] = kSchemaVersion;
   object["path"] = inspection.path;
   object["verdict"] = vhdx_inspect::VerdictName(inspection.verdict);
