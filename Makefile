@@ -2,7 +2,12 @@
 # (nothing else) and runs the tool on a sample image; `make test` builds and
 # runs every test, then again with sanitizers.
 # Each build folder is configured with a preset of CMakePresets.json, where
-# the configurations are named once (IDEs take them from there too).
+# the configurations are named once; its build, test and workflow presets do
+# what these targets do, for IDEs and `cmake --workflow --preset sanitize`
+# (the options themselves: cmake/Options.cmake). A folder given here (BUILD=,
+# SANITIZE_BUILD=, ...) is configured with `-B`; it is built by its folder and
+# tested with $(CTEST), because a build or test preset always takes its
+# configure preset's folder (ctest 3.25 even prefers it to --test-dir).
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
@@ -14,14 +19,19 @@ all: build
 
 CONFIGURE = cmake --preset release -B $(BUILD) $(CMAKE_FLAGS)
 
+# The test presets' settings ("every-test" in CMakePresets.json), with the
+# machine's number of jobs. --no-tests=error: a build without GoogleTest has
+# no tests, and that is a failure, not a pass.
+CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS) --test-dir
+
 # Configured on every run: a tool the tests use (valgrind, strace) that was
 # installed since the last run is found then.
 build:
 	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the program and the sample writer: no test, and none of the tests'
-# dependencies (GoogleTest, zlib) is needed.
+# Only the program and the sample writer (the build preset "run"): no test,
+# and none of the tests' dependencies (GoogleTest, zlib) is needed.
 run:
 	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS) --target vhdx-inspect make_sample_image
@@ -30,15 +40,13 @@ run:
 
 test: test-release test-sanitize
 
-# --no-tests=error: a build without GoogleTest has no tests, and that is a
-# failure, not a pass.
 test-release: build
-	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+	$(CTEST) $(BUILD)
 
 test-sanitize:
 	cmake --preset sanitize -B $(SANITIZE_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+	$(CTEST) $(SANITIZE_BUILD)
 
 # Threads under ThreadSanitizer: every test with the CTest label threads,
 # which a test program gets where it is registered (vhdx_thread_tests,
@@ -60,7 +68,7 @@ MINIMAL_BUILD ?= build-minimal
 test-minimal:
 	cmake --preset minimal -B $(MINIMAL_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(MINIMAL_BUILD) -j $(JOBS)
-	ctest --test-dir $(MINIMAL_BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+	$(CTEST) $(MINIMAL_BUILD)
 
 # The format check over every C++ file and clang-tidy over the product code
 # (scripts/lint.sh, .clang-format, .clang-tidy). clang-tidy reads the compile
@@ -85,8 +93,8 @@ format:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-# The Windows program, cross-built with mingw-w64 (installs what is missing):
-# $(WINDOWS_BUILD)/app/vhdx-inspect.exe
+# The Windows programs, cross-built with mingw-w64 (installs what is missing):
+# $(WINDOWS_BUILD)/app/vhdx-inspect.exe and $(WINDOWS_BUILD)/json/vhdx-inspect-json.exe
 WINDOWS_BUILD ?= build-windows
 windows:
 	bash scripts/windows-build.sh $(WINDOWS_BUILD)
@@ -109,6 +117,7 @@ FUZZ_CXX ?= clang++-14
 $(FUZZ_BUILD)/build.ninja:
 	cmake --preset fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) $(CMAKE_FLAGS)
 
+# The build preset "fuzz"'s targets.
 fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target inspect_fuzzer make_fuzz_seeds
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
@@ -118,7 +127,8 @@ fuzz: $(FUZZ_BUILD)/build.ninja
 bench:
 	bash bench/run.sh
 
-# Builds the benchmark targets without running them (CI's smoke check).
+# Builds the benchmark targets without running them (CI's smoke check; the
+# build preset "bench"'s targets).
 BENCH_BUILD ?= build-bench
 bench-build:
 	cmake --preset bench -B $(BENCH_BUILD) $(CMAKE_FLAGS)

@@ -3,8 +3,7 @@
 # Boost::filesystem that find_package(Boost) gives a native build. Used where
 # no Boost build for the target system exists: the Windows cross build.
 #
-#   -DVHDX_BOOST_SOURCES=<folder with include/ and src/>
-set(VHDX_BOOST_SOURCES "" CACHE PATH "Boost sources to compile instead of find_package(Boost)")
+#   -DVHDX_BOOST_SOURCES=<folder with include/ and src/>  (cmake/Options.cmake)
 
 function(vhdx_add_boost_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${VHDX_BOOST_SOURCES}/src/${name}/*.cpp)

@@ -6,8 +6,8 @@
 #   -DVHDX_BOOST_SOURCE=<source package>=<source version>
 #
 # scripts/windows-test.sh sets it to what scripts/fetch-boost-sources.sh
-# fetched (the "source" file of its folder); empty: no check.
-set(VHDX_BOOST_SOURCE "" CACHE STRING "Debian source of the Boost the Windows program is compiled from")
+# fetched (the "source" file of its folder); empty: no check. Declared in
+# cmake/Options.cmake.
 
 function(vhdx_check_boost_source)
   if(NOT VHDX_BOOST_SOURCE)

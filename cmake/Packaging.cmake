@@ -36,8 +36,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME vhdx-inspect)
 set(CPACK_PACKAGE_VENDOR "vhdx-inspect developers")
-set(CPACK_PACKAGE_CONTACT "vhdx-inspect developers <vhdx-inspect@invalid>"
-    CACHE STRING "Maintainer of the Debian package")
+# CPACK_PACKAGE_CONTACT, the package's maintainer: cmake/Options.cmake.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "check plugin VHDX images and report what they hold")
 set(CPACK_PACKAGE_DESCRIPTION
     "vhdx-inspect validates the VHDX header section, the metadata table and the\n\

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program, build-windows/app/vhdx-inspect.exe, with
-# mingw-w64 on Debian 12: one self-contained executable that imports only
-# DLLs that Windows itself ships. Installs what is missing (with sudo when not
-# root) and fetches the Boost sources once (scripts/fetch-boost-sources.sh).
+# Cross-builds the Windows programs, build-windows/app/vhdx-inspect.exe and
+# build-windows/json/vhdx-inspect-json.exe, with mingw-w64 on Debian 12: each
+# one self-contained executable that imports only DLLs that Windows itself
+# ships. Installs what is missing (with sudo when not root) and fetches the
+# Boost sources once (scripts/fetch-boost-sources.sh).
 #
 #   bash scripts/windows-build.sh [--if-installable] [--configure-only] [--offline] [build-folder] [cmake --build arguments...]
 #
@@ -11,7 +12,8 @@
 # build. --configure-only: configure, build nothing (`make lint` reads the
 # compile database). --offline: install and fetch nothing; when a package or
 # the Boost sources are missing, say which on the last line and exit 3
-# (`make lint` uses it). Without build arguments only the program is built.
+# (`make lint` uses it). Without build arguments the two programs are built
+# (no test, no manual).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,7 +32,7 @@ done
 build=${1:-build-windows}
 shift || true
 build_arguments=("$@")
-[[ ${#build_arguments[@]} -gt 0 ]] || build_arguments=(--target vhdx-inspect)
+[[ ${#build_arguments[@]} -gt 0 ]] || build_arguments=(--target vhdx-inspect vhdx-inspect-json)
 
 unavailable() {
   echo "windows-build: $*" >&2

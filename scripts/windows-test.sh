@@ -58,7 +58,7 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
-# Installs the toolchain when missing; builds only the program.
+# Installs the toolchain when missing; builds the two programs.
 status=0
 bash scripts/windows-build.sh "${if_installable[@]}" "$build" || status=$?
 if [[ $status -eq 3 ]]; then
