@@ -62,7 +62,8 @@ void ParallelRun::Work() {
     // a new one only when all are in use.
     std::unique_ptr<vhdx_inspect::Inspector> inspector;
     if (idleInspectors_.empty()) {
-      inspector = std::make_unique<vhdx_inspect::Inspector>();
+      inspector = std::make_unique<vhdx_inspect::Inspector>(vhdx_inspect::ReadPolicy::kExaminedExtents,
+                                                            vhdx_inspect::Structure::kChecked);
     } else {
       inspector = std::move(idleInspectors_.back());
       idleInspectors_.pop_back();

@@ -13,6 +13,13 @@ memory. The result is an ``Inspection``: image faults are verdicts, never
 exceptions, and ``to_dict()`` is the object that vhdx-inspect-json writes.
 """
 from ._native import (
+    BatRecord,
+    ExtentRecord,
+    HeaderCopyRecord,
+    RegionTableCopyRecord,
+    Severity,
+    StructureFinding,
+    StructureRecord,
     Failure,
     Finding,
     GptEntryRecord,
@@ -35,6 +42,13 @@ from ._native import (
 )
 
 __all__ = [
+    "BatRecord",
+    "ExtentRecord",
+    "HeaderCopyRecord",
+    "RegionTableCopyRecord",
+    "Severity",
+    "StructureFinding",
+    "StructureRecord",
     "Failure",
     "Finding",
     "GptEntryRecord",
