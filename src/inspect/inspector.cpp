@@ -169,7 +169,7 @@ vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection,
   {
     // The header section's bytes go before the metadata region's come in.
     RegionWindow section = regions.HeaderSection();
-    const vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection);
+    vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection);
     if (pass != nullptr && SectionExamined(failed)) {
       std::span<std::byte> bytes;
       if (!section.Fetch({0, vhdx::kExaminedHeaderSectionSize}, bytes)) {

@@ -124,7 +124,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
   const std::size_t offsets[2] = {kHeader1Offset, kHeader2Offset};
   VHDX_HEADER headers[2];
   bool valid[2];
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     const std::span<const std::byte> bytes = section.subspan(offsets[i], kHeaderSize);
     headers[i] = *LoadRecord<VHDX_HEADER>(bytes);
     vhdx_inspect::HeaderCopyRecord& copy = record_.headers[i];
@@ -145,10 +145,11 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
   }
   // As a reader takes it: the valid copy, or of two the one with the greater
   // sequence number (the second on a tie, as the header stage does).
-  const int current = !valid[0]   ? 1
-                      : !valid[1] ? 0
+  const std::size_t current = !valid[0] ? 1
+                              : !valid[1]
+                                  ? 0
                                   : (record_.headers[0].sequence_number > record_.headers[1].sequence_number ? 0 : 1);
-  const int other = 1 - current;
+  const std::size_t other = 1 - current;
   record_.headers[current].current = true;
   const VHDX_HEADER& header = headers[current];
   const std::string name = "Header " + Number(current + 1);
@@ -157,7 +158,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
     StructureFinding finding =
         Make(Check::kHeaderVersion, Severity::kFailure,
              name + ", the current one, has Version " + Number(header.Version.value()) + "; it should be 1.");
-    finding.index = static_cast<std::uint64_t>(current);
+    finding.index = current;
     finding.offset = offsets[current];
     finding.found = header.Version.value();
     finding.expected = 1;
@@ -167,7 +168,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
     StructureFinding finding =
         Make(Check::kHeaderLogVersion, Severity::kFailure,
              name + ", the current one, has LogVersion " + Number(header.LogVersion.value()) + "; it should be 0.");
-    finding.index = static_cast<std::uint64_t>(current);
+    finding.index = current;
     finding.offset = offsets[current];
     finding.found = header.LogVersion.value();
     finding.expected = 0;
@@ -180,7 +181,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
         Make(Check::kHeaderLogPlace, Severity::kFailure,
              name + " places the log at offset " + Number(logOffset) + " with length " + Number(logLength) +
                  "; both should be multiples of 1 MiB, beyond the 1 MiB header section.");
-    finding.index = static_cast<std::uint64_t>(current);
+    finding.index = current;
     finding.offset = logOffset;
     findings_.push_back(std::move(finding));
   } else {
@@ -199,7 +200,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
                  (record_.headers[other].signature_valid ? "a wrong checksum" : "no valid signature") +
                  ": the file still opens from header " + Number(current + 1) +
                  ", but one more fault there would leave no header.");
-    finding.index = static_cast<std::uint64_t>(other);
+    finding.index = other;
     finding.offset = offsets[other];
     findings_.push_back(std::move(finding));
   } else if (record_.headers[0].sequence_number == record_.headers[1].sequence_number) {
@@ -215,7 +216,7 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
              "Header " + Number(other + 1) + " has Version " + Number(headers[other].Version.value()) +
                  " and LogVersion " + Number(headers[other].LogVersion.value()) +
                  "; they should be 1 and 0, so it could not stand in for header " + Number(current + 1) + ".");
-    finding.index = static_cast<std::uint64_t>(other);
+    finding.index = other;
     finding.offset = offsets[other];
     findings_.push_back(std::move(finding));
   }
@@ -225,11 +226,11 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
   const std::size_t offsets[2] = {kRegionTable1Offset, kRegionTable2Offset};
   bool valid[2];
   std::span<const std::byte> tables[2];
-  for (int i = 0; i < 2; ++i) tables[i] = section.subspan(offsets[i], kRegionTableSize);
+  for (std::size_t i = 0; i < 2; ++i) tables[i] = section.subspan(offsets[i], kRegionTableSize);
   // Identical copies share one checksum: 64 KiB of CRC-32C less for the
   // copies of a sound image (a third of the pass's instructions).
   const bool same = std::memcmp(tables[0].data(), tables[1].data(), kRegionTableSize) == 0;
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     const auto header = *LoadRecord<REGION_TABLE_HEADER>(tables[i]);
     vhdx_inspect::RegionTableCopyRecord& copy = record_.region_tables[i];
     copy.offset = offsets[i];
@@ -240,7 +241,7 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
   }
   record_.region_tables[0].same_as_copy_1 = true;
   record_.region_tables[1].same_as_copy_1 = same;
-  const auto damage = [&](int i) {
+  const auto damage = [&](std::size_t i) {
     return record_.region_tables[i].signature_valid ? std::string("a wrong checksum")
                                                     : std::string("no valid signature");
   };
@@ -270,15 +271,15 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
     finding.offset = offsets[1];
     findings_.push_back(std::move(finding));
   }
-  const int used = valid[0] ? 0 : valid[1] ? 1 : -1;
-  if (used < 0) return;
+  if (!valid[0] && !valid[1]) return;
+  const std::size_t used = valid[0] ? 0 : 1;
 
   const std::uint32_t count = record_.region_tables[used].entry_count;
   if (count > kMaxTableEntries) {
     StructureFinding finding = Make(Check::kRegionTableEntryLimit, Severity::kFailure,
                                     "Region table copy " + Number(used + 1) + " lists " + Number(count) +
                                         " entries; the format allows at most 2047.");
-    finding.index = static_cast<std::uint64_t>(used);
+    finding.index = used;
     finding.offset = offsets[used];
     finding.found = count;
     finding.expected = kMaxTableEntries;
@@ -336,7 +337,7 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
     if (present) continue;
     StructureFinding finding = Make(Check::kRegionTableMissingRegion, Severity::kFailure,
                                     "Region table copy " + Number(used + 1) + " does not list " + what + ".");
-    finding.index = static_cast<std::uint64_t>(used);
+    finding.index = used;
     findings_.push_back(std::move(finding));
   }
 }
@@ -784,7 +785,8 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
     for (auto* finding : {&stateFinding, &reservedFinding, &overlapFinding}) {
       if (*finding) findings.push_back(std::move(**finding));
     }
-    if (!units.empty()) bat.present_blocks_complete = units.Runs(bat.present_blocks, bat.kMaxListedExtents);
+    if (!units.empty())
+      bat.present_blocks_complete = units.Runs(bat.present_blocks, vhdx_inspect::BatRecord::kMaxListedExtents);
     inspection.bat = std::move(bat);
   }
 
