@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vhdx_inspect/records.h"
+#include "vhdx_inspect/structure.h"
 
 namespace vhdx_inspect::views {
 
@@ -155,6 +156,55 @@ struct FieldsOf<GptRecord> {
       Field{"size_of_partition_entry", &GptRecord::size_of_partition_entry},
       Field{"partition_entry_array_crc32", &GptRecord::partition_entry_array_crc32},
       Field{"entries", &GptRecord::entries});
+};
+
+template <>
+struct FieldsOf<HeaderCopyRecord> {
+  static constexpr auto kList = std::make_tuple(
+      Field{"offset", &HeaderCopyRecord::offset}, Field{"signature_valid", &HeaderCopyRecord::signature_valid},
+      Field{"checksum_valid", &HeaderCopyRecord::checksum_valid}, Field{"current", &HeaderCopyRecord::current},
+      Field{"sequence_number", &HeaderCopyRecord::sequence_number}, Field{"version", &HeaderCopyRecord::version},
+      Field{"log_version", &HeaderCopyRecord::log_version});
+};
+
+template <>
+struct FieldsOf<RegionTableCopyRecord> {
+  static constexpr auto kList = std::make_tuple(Field{"offset", &RegionTableCopyRecord::offset},
+                                                Field{"signature_valid", &RegionTableCopyRecord::signature_valid},
+                                                Field{"checksum_valid", &RegionTableCopyRecord::checksum_valid},
+                                                Field{"entry_count", &RegionTableCopyRecord::entry_count},
+                                                Field{"same_as_copy_1", &RegionTableCopyRecord::same_as_copy_1});
+};
+
+template <>
+struct FieldsOf<ExtentRecord> {
+  static constexpr auto kList =
+      std::make_tuple(Field{"offset", &ExtentRecord::offset}, Field{"length", &ExtentRecord::length});
+};
+
+template <>
+struct FieldsOf<BatRecord> {
+  static constexpr auto kList = std::make_tuple(
+      Field{"offset", &BatRecord::offset}, Field{"length", &BatRecord::length},
+      Field{"payload_blocks", &BatRecord::payload_blocks}, Field{"chunk_ratio", &BatRecord::chunk_ratio},
+      Field{"entries", &BatRecord::entries}, Field{"entries_read", &BatRecord::entries_read},
+      Field{"not_present", &BatRecord::not_present}, Field{"undefined", &BatRecord::undefined},
+      Field{"zero", &BatRecord::zero}, Field{"unmapped", &BatRecord::unmapped},
+      Field{"fully_present", &BatRecord::fully_present}, Field{"partially_present", &BatRecord::partially_present},
+      Field{"reserved_state", &BatRecord::reserved_state},
+      Field{"sector_bitmaps_present", &BatRecord::sector_bitmaps_present},
+      Field{"sector_bitmaps_other", &BatRecord::sector_bitmaps_other},
+      Field{"present_blocks", &BatRecord::present_blocks},
+      Field{"present_blocks_complete", &BatRecord::present_blocks_complete});
+};
+
+template <>
+struct FieldsOf<StructureRecord> {
+  static constexpr auto kList = std::make_tuple(
+      Field{"file_size", &StructureRecord::file_size}, Field{"headers", &StructureRecord::headers},
+      Field{"region_tables", &StructureRecord::region_tables}, Field{"log_offset", &StructureRecord::log_offset},
+      Field{"log_length", &StructureRecord::log_length}, Field{"log_state", &StructureRecord::log_state},
+      Field{"has_parent", &StructureRecord::has_parent});
 };
 
 }  // namespace vhdx_inspect::views

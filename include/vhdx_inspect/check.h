@@ -83,6 +83,42 @@ enum class Check : std::uint16_t {
   kLogNotReplayed = 81,           // "header.log_guid": a non-zero LogGuid
   kPartitionName = 82,            // "gpt.partition_name": a known type with another name
 
+  // The container's own structure, checked by the opt-in structure pass
+  // (structure.h), in the order the pass makes them.
+  kFileTruncated = 120,      // "file.truncated": the file ends before a region, the log or a present block
+  kHeaderCopyDamaged = 121,  // "header.copy_damaged": warning: the other header copy is not valid
+  kHeaderNoValidCopy = 122,  // "header.no_valid_copy": neither header copy is valid
+  kHeaderVersion = 123,      // "header.version": the current header's Version is not 1
+  kHeaderLogVersion = 124,   // "header.log_version": LogVersion is not 0 where a log is to be replayed
+  kHeaderLogPlace = 125,     // "header.log_place": the log's offset or length is not a multiple of 1 MiB, or it lies in
+                             // the header section
+  kHeaderSameSequence = 126,          // "header.same_sequence": warning: two valid copies with one sequence number
+  kRegionTableCopyDamaged = 127,      // "region_table.copy_damaged": copy 1: failure; copy 2: warning
+  kRegionTableCopiesDiffer = 128,     // "region_table.copies_differ": warning: copy 2 is not copy 1
+  kRegionTableEntryLimit = 129,       // "region_table.entry_limit": more than 2047 entries
+  kRegionTableDuplicateRegion = 130,  // "region_table.duplicate_region": one GUID in two entries
+  kRegionTableRegionPlace = 131,      // "region_table.region_place": not 1 MiB multiples, or inside the first 1 MiB
+  kRegionTableUnknownRequired =
+      132,  // "region_table.unknown_required": a region this format does not know, marked Required
+  kRegionTableMissingRegion = 133,  // "region_table.missing_region": no BAT or no metadata region
+  kFileOverlap = 134,               // "file.overlap": the log and the regions overlap each other
+  kMetadataTable = 135,             // "metadata.table": the metadata table's signature or entry count
+  kMetadataDuplicateItem = 136,     // "metadata.duplicate_item": one item listed twice
+  kMetadataMissingItem = 137,       // "metadata.missing_item": a standard item is missing
+  kMetadataUnknownRequiredItem =
+      138,                    // "metadata.unknown_required_item": an item this format does not know, marked required
+  kMetadataItemPlace = 139,   // "metadata.item_place": an item before 64 KiB, outside the region or on another item
+  kMetadataBlockSize = 140,   // "metadata.block_size": not a power of two from 1 MiB to 256 MiB
+  kMetadataSectorSize = 141,  // "metadata.sector_size": a sector size other than 512 or 4096
+  kMetadataDiskSize = 142,    // "metadata.disk_size": not a multiple of the logical sector size, or above 64 TiB
+  kMetadataFlags = 143,       // "metadata.flags": reserved bits of the file parameters set
+  kBatRegionSize = 144,       // "bat.region_size": the BAT region is too small for the entries the virtual size needs
+  kBatState = 145,            // "bat.state": an entry in a state its kind may not take
+  kBatReservedBits = 146,     // "bat.reserved_bits": an entry's reserved bits are not zero
+  kBatBlockOverlap =
+      147,         // "bat.block_overlap": a present block on the header section, the log, a region or another block
+  kBatRead = 148,  // "bat.read": the BAT could not be read (status kept)
+
   // 100 to 103 are reserved: they once named folder-scan outcomes, which are
   // the programs' own and never part of an inspection.
 };
@@ -90,5 +126,12 @@ enum class Check : std::uint16_t {
 // The check's stable name, such as "header.crc"; "unknown" for a number
 // that names no check.
 const char* CheckName(Check check);
+
+// True for the checks of the structure pass (structure.h), numbers 120 to
+// 199; the text program has no line for them.
+constexpr bool IsStructureCheck(Check check) {
+  const auto number = static_cast<std::uint16_t>(check);
+  return number >= 120 && number < 200;
+}
 
 }  // namespace vhdx_inspect

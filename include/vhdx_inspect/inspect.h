@@ -19,6 +19,7 @@
 #include "vhdx_inspect/inspection.h"
 #include "vhdx_inspect/read_policy.h"
 #include "vhdx_inspect/records.h"
+#include "vhdx_inspect/structure.h"
 #include "vhdx_inspect/verdict.h"
 
 namespace vhdx_inspect {
@@ -38,7 +39,10 @@ struct Access;
 // thread at a time.
 class Inspector {
  public:
-  explicit Inspector(ReadPolicy policy = ReadPolicy::kExaminedExtents);
+  // With Structure::kChecked every inspection ends with the structure pass
+  // (structure.h), which reads the BAT as well; without it an inspection
+  // reads and finds exactly what it did before the pass existed.
+  explicit Inspector(ReadPolicy policy = ReadPolicy::kExaminedExtents, Structure structure = Structure::kUnchecked);
   ~Inspector();
   Inspector(Inspector&&) noexcept;
   Inspector& operator=(Inspector&&) noexcept;
@@ -59,6 +63,7 @@ class Inspector {
  private:
   friend struct detail::Access;
   ReadPolicy policy_;
+  Structure structure_;
   std::unique_ptr<detail::Buffers> buffers_;
 };
 

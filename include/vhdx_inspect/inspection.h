@@ -9,6 +9,7 @@
 
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/records.h"
+#include "vhdx_inspect/structure.h"
 #include "vhdx_inspect/verdict.h"
 
 namespace vhdx_inspect {
@@ -88,6 +89,14 @@ struct Inspection {
   // the backup's, the two headers against each other, the entry checksums.
   std::vector<Finding> gpt_findings;
   std::vector<Warning> warnings;
+
+  // The structure pass (an inspector made with Structure::kChecked, on a
+  // file whose header section reads as VHDX): what it found, in the order
+  // it checks, and the facts it gathered. Empty and absent otherwise.
+  std::vector<StructureFinding> structure_findings;
+  std::optional<StructureRecord> structure;
+  // Present when the metadata gave the BAT's geometry.
+  std::optional<BatRecord> bat;
 
   bool has_failure() const { return failure.has_value(); }
 

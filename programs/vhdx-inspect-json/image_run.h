@@ -48,7 +48,7 @@ class SequentialRun final : public ImageRun {
 
  private:
   std::ostream& out_;
-  vhdx_inspect::Inspector inspector_;
+  vhdx_inspect::Inspector inspector_{vhdx_inspect::ReadPolicy::kExaminedExtents, vhdx_inspect::Structure::kChecked};
   bool allSound_ = true;
 };
 

@@ -37,7 +37,10 @@ struct ImageLine {
 // Inspects `name` with the inspector `inspector` holds, or a new one when it
 // holds none, and makes its line.
 ImageLine InspectImage(const ImageName& name, std::unique_ptr<vhdx_inspect::Inspector>& inspector) {
-  if (!inspector) inspector = std::make_unique<vhdx_inspect::Inspector>();
+  if (!inspector) {
+    inspector = std::make_unique<vhdx_inspect::Inspector>(vhdx_inspect::ReadPolicy::kExaminedExtents,
+                                                          vhdx_inspect::Structure::kChecked);
+  }
   const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
   return {vhdx_inspect::views::json::JsonLine(inspection), inspection.verdict == vhdx_inspect::Verdict::kSound};
 }

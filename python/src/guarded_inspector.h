@@ -20,7 +20,7 @@ class GuardedInspector {
 
  private:
   class Turn;
-  vhdx_inspect::Inspector inspector_;
+  vhdx_inspect::Inspector inspector_{vhdx_inspect::ReadPolicy::kExaminedExtents, vhdx_inspect::Structure::kChecked};
   std::atomic<bool> busy_{false};
 };
 

@@ -15,6 +15,7 @@
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/inspection.h"
 #include "vhdx_inspect/records.h"
+#include "vhdx_inspect/structure.h"
 #include "vhdx_inspect/verdict.h"
 #include "views/json/json_report.h"
 #include "views/record_fields.h"
@@ -218,6 +219,9 @@ void BindInspection(py::module_& module) {
       .def_readonly("mbr", &I::mbr)
       .def_readonly("primary_gpt", &I::primary_gpt)
       .def_readonly("backup_gpt", &I::backup_gpt)
+      .def_readonly("structure_findings", &I::structure_findings, "What the structure pass found, in its order.")
+      .def_readonly("structure", &I::structure, "The structure pass's facts, or None where it did not run.")
+      .def_readonly("bat", &I::bat, "The BAT as the structure pass read it, or None.")
       .def(
           "to_json", [](const I& i) { return vhdx_inspect::views::json::JsonLine(i); },
           "The line that vhdx-inspect-json writes for this image, without the line end.")
@@ -233,6 +237,30 @@ void BindInspection(py::module_& module) {
       });
 }
 
+// What the structure pass found, and its facts.
+void BindStructure(py::module_& module) {
+  using S = vi::StructureFinding;
+  RecordClass<S>(module, "StructureFinding", "One thing the structure pass found in the VHDX container.")
+      .def_property_readonly(
+          "check", [](const S& f) { return vi::CheckName(f.check); }, "The check's stable name, such as \"bat.state\".")
+      .def_property_readonly(
+          "severity", [](const S& f) { return EnumMember("Severity", vi::SeverityName(f.severity)); }, "A Severity.")
+      .def_property_readonly(
+          "description", [](const S& f) { return f.description; }, "What was found, as one plain sentence.")
+      .def_property_readonly(
+          "index", [](const S& f) { return f.index; }, "The entry it concerns, counted from 0, else None.")
+      .def_property_readonly(
+          "offset", [](const S& f) { return f.offset; }, "The file offset it concerns, else None.")
+      .def_property_readonly("found", [](const S& f) { return f.found; })
+      .def_property_readonly("expected", [](const S& f) { return f.expected; });
+  BindRecord<vi::HeaderCopyRecord>(module, "HeaderCopyRecord", "One of the two VHDX header copies, as found.");
+  BindRecord<vi::RegionTableCopyRecord>(module, "RegionTableCopyRecord",
+                                        "One of the two region table copies, as found.");
+  BindRecord<vi::ExtentRecord>(module, "ExtentRecord", "A run of file offsets.");
+  BindRecord<vi::BatRecord>(module, "BatRecord", "The BAT: entries by state and where the present blocks lie.");
+  BindRecord<vi::StructureRecord>(module, "StructureRecord", "The facts that the structure pass gathered.");
+}
+
 }  // namespace
 
 void BindInspectionTypes(py::module_& module) {
@@ -244,8 +272,11 @@ void BindInspectionTypes(py::module_& module) {
               {"NOT_PLUGIN", "not_plugin"}});
   AddStrEnum(module, "GptSide", "The GPT header a finding or warning concerns.",
              {{"PRIMARY", "primary"}, {"BACKUP", "backup"}});
+  AddStrEnum(module, "Severity", "How grave a structure finding is; each member is its JSON name, a str.",
+             {{"FAILURE", "failure"}, {"WARNING", "warning"}});
   BindOutcome(module);
   BindRecords(module);
+  BindStructure(module);
   BindInspection(module);
 }
 

@@ -22,6 +22,13 @@ names that shadow neither the standard module inspect nor the builtin
 Warning. ``vhdx_inspect.inspect`` and ``vhdx_inspect.Warning`` stay.
 """
 from ._native import (
+    BatRecord,
+    ExtentRecord,
+    HeaderCopyRecord,
+    RegionTableCopyRecord,
+    Severity,
+    StructureFinding,
+    StructureRecord,
     Failure,
     Finding,
     GptEntryRecord,
@@ -50,6 +57,13 @@ InspectionWarning = Warning
 # What `import *` takes: every name but inspect and Warning, which would hide
 # the standard module and the builtin; their other names stand in for them.
 __all__ = [
+    "BatRecord",
+    "ExtentRecord",
+    "HeaderCopyRecord",
+    "RegionTableCopyRecord",
+    "Severity",
+    "StructureFinding",
+    "StructureRecord",
     "Failure",
     "Finding",
     "GptEntryRecord",

@@ -54,7 +54,9 @@ void Conclude(Inspection& inspection) {
     WarnOnPartitionNames(*inspection.primary_gpt, vhdx_inspect::GptSide::kPrimary, inspection);
   if (inspection.backup_gpt) WarnOnPartitionNames(*inspection.backup_gpt, vhdx_inspect::GptSide::kBackup, inspection);
   inspection.verdict = VerdictOf(inspection);
-  if (inspection.failure) inspection.failure->description = DescribeFailure(*inspection.failure);
+  // A structure failure carries the sentence the structure pass wrote.
+  if (inspection.failure && !IsStructureCheck(inspection.failure->check))
+    inspection.failure->description = DescribeFailure(*inspection.failure);
   for (vhdx_inspect::Finding& finding : inspection.gpt_findings)
     finding.description = DescribeFinding(finding, inspection);
   for (vhdx_inspect::Warning& warning : inspection.warnings) warning.description = DescribeWarning(warning, inspection);

@@ -12,6 +12,7 @@
 #include "vhdx/metadata_records.h"
 #include "vhdx/piece_arena.h"
 #include "vhdx/region_window.h"
+#include "vhdx/structure.h"
 #include "vhdx_inspect/inspect.h"
 #include "vhdx_inspect/program_support.h"
 
@@ -40,6 +41,7 @@ struct Buffers {
 
 struct Access {
   static ReadPolicy PolicyOf(const Inspector& inspector) { return inspector.policy_; }
+  static Structure StructureOf(const Inspector& inspector) { return inspector.structure_; }
 
   // The inspector's buffers, made again when an earlier attempt found no
   // memory; null when there is still none.
@@ -62,7 +64,8 @@ struct Access {
 
 }  // namespace detail
 
-Inspector::Inspector(ReadPolicy policy) : policy_(policy), buffers_(new (std::nothrow) detail::Buffers) {
+Inspector::Inspector(ReadPolicy policy, Structure structure)
+    : policy_(policy), structure_(structure), buffers_(new (std::nothrow) detail::Buffers) {
   // The text program's inspector holds its 3 MiB from the start, as it
   // always has.
   if (buffers_ && policy_ == ReadPolicy::kWholeRegions) detail::Access::WholeOf(*buffers_);
@@ -143,17 +146,59 @@ class StageRegions {
   vhdx_inspect::detail::WholeRegions* whole_ = nullptr;
 };
 
-vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection) {
+// Whether the header section was read and examined, so that the structure
+// pass can take its bytes: every failure after the read but the file
+// identifier's signature, which the pass checks itself.
+bool SectionExamined(const vhdx::StageResult& failed) {
+  if (!failed) return true;
+  switch (failed->check) {
+    case Check::kHeaderSectionRead:
+    case Check::kHeaderSectionShort:
+    case Check::kOutOfMemory:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The two container stages; `pass`, when there is one, takes the header
+// section's bytes while they are held, and `metadata` keeps the metadata
+// stage's window for it.
+vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection, vhdx::StructurePass* pass,
+                            std::optional<RegionWindow>& metadata) {
   {
     // The header section's bytes go before the metadata region's come in.
     RegionWindow section = regions.HeaderSection();
-    if (vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection)) return failed;
+    vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection);
+    if (pass != nullptr && SectionExamined(failed)) {
+      std::span<std::byte> bytes;
+      if (!section.Fetch({0, vhdx::kExaminedHeaderSectionSize}, bytes)) {
+        if (const auto examined = encoding::ViewAt<vhdx::kExaminedHeaderSectionSize>(bytes, 0)) {
+          pass->TakeHeaderSection(*examined);
+        }
+      }
+    }
+    if (failed) return failed;
   }
   if (!inspection.header->log_guid.IsZero()) {
     inspection.warnings.push_back({Check::kLogNotReplayed, {}, std::nullopt, std::nullopt});
   }
-  RegionWindow metadata = regions.MetadataRegion(inspection.regions->metadata_offset);
-  return vhdx::CheckMetadata(metadata, inspection);
+  metadata.emplace(regions.MetadataRegion(inspection.regions->metadata_offset));
+  return vhdx::CheckMetadata(*metadata, inspection);
+}
+
+// The structure pass after every other check, with the metadata stage's
+// window where it lies where the pass looks (no two windows share the arena
+// at once).
+void FinishStructure(vhdx::StructurePass& pass, platform::File& file, std::optional<std::uint64_t> fileSize,
+                     std::optional<RegionWindow>& metadata, vhdx::PieceArena& pieces, Inspection& inspection) {
+  if (!fileSize) fileSize = file.Size();
+  const std::optional<vhdx::RegionEntry> place = pass.MetadataRegion();
+  const bool reuse = metadata && place && inspection.regions && inspection.regions->metadata_offset == place->offset &&
+                     metadata->size() >= place->length;
+  if (!reuse) metadata.reset();
+  if (!fileSize) return;
+  pass.Finish(file, *fileSize, reuse ? &*metadata : nullptr, pieces, inspection);
 }
 
 vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx_inspect::Inspector& inspector,
@@ -168,19 +213,25 @@ vhdx::StageResult Run(platform::File* file, platform::ErrorCode openStatus, vhdx
   const std::optional<std::uint64_t> fileSize = policy == ReadPolicy::kExaminedExtents ? file->Size() : std::nullopt;
   if (!fileSize) policy = ReadPolicy::kWholeRegions;
 
+  std::optional<vhdx::StructurePass> pass;
+  if (vhdx_inspect::detail::Access::StructureOf(inspector) == vhdx_inspect::Structure::kChecked) pass.emplace();
+  std::optional<RegionWindow> metadata;
   vhdx::StageResult failed;
   if (fileSize) {
     file->AdviseRandomAccess();
     buffers->pieces.Reset();
-    failed = RunStages(StageRegions(*file, *fileSize, buffers->pieces), inspection);
+    failed = RunStages(StageRegions(*file, *fileSize, buffers->pieces), inspection, pass ? &*pass : nullptr, metadata);
   } else {
     vhdx_inspect::detail::WholeRegions* whole = vhdx_inspect::detail::Access::WholeOf(*buffers);
     if (whole == nullptr) return vhdx::OutOfMemory();
-    failed = RunStages(StageRegions(*file, *whole), inspection);
+    failed = RunStages(StageRegions(*file, *whole), inspection, pass ? &*pass : nullptr, metadata);
   }
-  if (failed) return failed;
-  if (!inspection.partition_area) return std::nullopt;
-  return InspectPartitionTables(*file, inspection, buffers->partitionArea, buffers->gptTrailer, policy);
+  if (!pass) metadata.reset();
+  if (!failed && inspection.partition_area) {
+    failed = InspectPartitionTables(*file, inspection, buffers->partitionArea, buffers->gptTrailer, policy);
+  }
+  if (pass && pass->started()) FinishStructure(*pass, *file, fileSize, metadata, buffers->pieces, inspection);
+  return failed;
 }
 
 }  // namespace
@@ -189,6 +240,15 @@ Inspection InspectOpened(vhdx_inspect::Inspector& inspector, std::string path, p
   Inspection inspection;
   inspection.path = std::move(path);
   inspection.failure = Run(opened.file.get(), opened.status, inspector, inspection);
+  // A structure failure ends an inspection that no other check ended.
+  if (!inspection.failure) {
+    for (const vhdx_inspect::StructureFinding& finding : inspection.structure_findings) {
+      if (finding.severity != vhdx_inspect::Severity::kFailure) continue;
+      inspection.failure = vhdx_inspect::Failure{finding.check, finding.description, std::nullopt,
+                                                 finding.found, finding.expected,    std::nullopt};
+      break;
+    }
+  }
   Conclude(inspection);
   return inspection;
 }

@@ -4,6 +4,7 @@
 
 #include "vhdx_inspect/check.h"
 #include "vhdx_inspect/records.h"
+#include "vhdx_inspect/structure.h"
 #include "vhdx_inspect/verdict.h"
 
 namespace vhdx_inspect {
@@ -116,9 +117,69 @@ const char* CheckName(Check check) {
       return "header.log_guid";
     case Check::kPartitionName:
       return "gpt.partition_name";
+    case Check::kFileTruncated:
+      return "file.truncated";
+    case Check::kHeaderCopyDamaged:
+      return "header.copy_damaged";
+    case Check::kHeaderNoValidCopy:
+      return "header.no_valid_copy";
+    case Check::kHeaderVersion:
+      return "header.version";
+    case Check::kHeaderLogVersion:
+      return "header.log_version";
+    case Check::kHeaderLogPlace:
+      return "header.log_place";
+    case Check::kHeaderSameSequence:
+      return "header.same_sequence";
+    case Check::kRegionTableCopyDamaged:
+      return "region_table.copy_damaged";
+    case Check::kRegionTableCopiesDiffer:
+      return "region_table.copies_differ";
+    case Check::kRegionTableEntryLimit:
+      return "region_table.entry_limit";
+    case Check::kRegionTableDuplicateRegion:
+      return "region_table.duplicate_region";
+    case Check::kRegionTableRegionPlace:
+      return "region_table.region_place";
+    case Check::kRegionTableUnknownRequired:
+      return "region_table.unknown_required";
+    case Check::kRegionTableMissingRegion:
+      return "region_table.missing_region";
+    case Check::kFileOverlap:
+      return "file.overlap";
+    case Check::kMetadataTable:
+      return "metadata.table";
+    case Check::kMetadataDuplicateItem:
+      return "metadata.duplicate_item";
+    case Check::kMetadataMissingItem:
+      return "metadata.missing_item";
+    case Check::kMetadataUnknownRequiredItem:
+      return "metadata.unknown_required_item";
+    case Check::kMetadataItemPlace:
+      return "metadata.item_place";
+    case Check::kMetadataBlockSize:
+      return "metadata.block_size";
+    case Check::kMetadataSectorSize:
+      return "metadata.sector_size";
+    case Check::kMetadataDiskSize:
+      return "metadata.disk_size";
+    case Check::kMetadataFlags:
+      return "metadata.flags";
+    case Check::kBatRegionSize:
+      return "bat.region_size";
+    case Check::kBatState:
+      return "bat.state";
+    case Check::kBatReservedBits:
+      return "bat.reserved_bits";
+    case Check::kBatBlockOverlap:
+      return "bat.block_overlap";
+    case Check::kBatRead:
+      return "bat.read";
   }
   return "unknown";
 }
+
+const char* SeverityName(Severity severity) { return severity == Severity::kFailure ? "failure" : "warning"; }
 
 const char* VerdictName(Verdict verdict) {
   switch (verdict) {

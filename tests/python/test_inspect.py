@@ -226,3 +226,26 @@ def test_import_star_shadows_no_builtin_and_no_standard_module():
     assert {"find_images", "inspect_bytes", "Inspection", "Verdict"} <= taken
     public = {name for name in dir(vhdx_inspect) if not name.startswith("_")} - {"inspect", "Warning"}
     assert taken == public
+
+
+def test_a_present_block_past_the_end_is_a_structure_failure(sample):
+    data = bytearray(Path(sample).read_bytes())
+    bat = 3 * MIB  # the sample's BAT region
+    data[bat : bat + 8] = (GIB | 6).to_bytes(8, "little")
+    result = vhdx_inspect.inspect_bytes(bytes(data))
+    assert result.verdict == Verdict.CORRUPT
+    (finding,) = result.structure_findings
+    assert finding.check == "file.truncated"
+    assert finding.severity == vhdx_inspect.Severity.FAILURE
+    assert finding.index == 0 and finding.found == 6 * MIB
+    assert result.failure.check == "file.truncated"
+    assert result.failure.message == result.failure.description == finding.description
+    assert result.bat.fully_present == 1 and result.structure.file_size == 6 * MIB
+    assert result.to_dict()["structure_findings"][0]["severity"] == "failure"
+
+
+def test_the_sample_has_a_whole_structure(sample):
+    result = vhdx_inspect.inspect(sample)
+    assert result.structure_findings == []
+    assert [copy.current for copy in result.structure.headers] == [False, True]
+    assert result.bat.not_present == result.bat.entries == 32

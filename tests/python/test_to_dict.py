@@ -51,8 +51,8 @@ def test_to_dict_of_a_missing_image_is_the_json_programs_object(tmp_path, json_p
 
 def test_to_dict_keeps_the_json_programs_key_order(sample):
     assert list(vhdx_inspect.inspect(sample).to_dict()) == [
-        "schema_version", "path", "verdict", "gpt_findings", "warnings", "header", "regions", "metadata",
-        "plugin", "volumes", "partition_area", "mbr", "primary_gpt", "backup_gpt"]
+        "schema_version", "path", "verdict", "gpt_findings", "warnings", "structure_findings", "header", "regions",
+        "metadata", "plugin", "volumes", "partition_area", "mbr", "primary_gpt", "backup_gpt", "structure", "bat"]
 
 
 def test_every_object_validates_against_the_schema(corpus, tmp_path):

@@ -205,6 +205,13 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
   const std::uint64_t end = std::max(
       {L.metadataRegion + kMetadataReadSize, L.partitionArea + L.partitionAreaSize, L.trailer + L.trailerLength});
   L.fileSize = RoundUp(end, kMiB);
+  L.firstFreeBlockOffset = L.fileSize;
+  for (const BatEntry& entry : d.batEntries) {
+    Require(entry.index < batEntries, "a BAT entry past the entries the virtual size needs");
+    const bool bitmap = (entry.index + 1) % (chunkRatio + 1) == 0;
+    const bool present = entry.state == kBlockFullyPresent || (!bitmap && entry.state == kBlockPartiallyPresent);
+    if (present) L.fileSize = std::max(L.fileSize, entry.fileOffset + (bitmap ? kMiB : d.blockSize));
+  }
   image.bytes_.assign(L.fileSize, std::byte{0});
 
   // File identifier.
@@ -258,8 +265,9 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
       {kPluginMetadataGuid, L.pluginItemLength, d.pluginItemFlags},
   }};
   image.Put(L.metadataRegion, metadata_field::kSignature, "metadata");
-  image.Put(L.metadataRegion, metadata_field::kEntryCount, items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
+  const std::size_t listed = d.pluginItem ? items.size() : items.size() - 1;
+  image.Put(L.metadataRegion, metadata_field::kEntryCount, listed);
+  for (std::size_t i = 0; i < listed; ++i) {
     const int index = static_cast<int>(i);
     image.Put(L.metadataRegion, MetadataEntry(index, metadata_entry_field::kItemId), items[i].id);
     image.Put(L.metadataRegion, MetadataEntry(index, metadata_entry_field::kOffset),
@@ -347,7 +355,12 @@ PluginImage PluginImage::Build(const ImageDescription& d) {
     }
   }
   if (L.hasTrailer && d.trailerBytes) image.PutBytes(L.trailer, *d.trailerBytes);
+  for (const BatEntry& entry : d.batEntries) image.PutBatEntry(entry.index, entry.state, entry.fileOffset);
   return image;
+}
+
+void PluginImage::PutBatEntry(std::uint64_t index, std::uint8_t state, std::uint64_t fileOffset) {
+  Put64(layout_.batEntry(index), (fileOffset & ~std::uint64_t{0xFFFFF}) | state);
 }
 
 void PluginImage::PutBytes(std::uint64_t at, std::span<const std::byte> bytes) {

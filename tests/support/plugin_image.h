@@ -57,6 +57,19 @@ struct GptPartition {
 // Throws std::invalid_argument when the disk is too small for them.
 std::vector<GptPartition> StandardPartitions(std::uint32_t logicalSectorSize, std::uint64_t virtualDiskSize);
 
+// One BAT entry: its index in the BAT (sector bitmap entries counted), its
+// state and the file offset it holds (a multiple of 1 MiB).
+struct BatEntry {
+  std::uint64_t index = 0;
+  std::uint8_t state = 0;
+  std::uint64_t fileOffset = 0;
+};
+
+// BAT entry states.
+inline constexpr std::uint8_t kBlockNotPresent = 0;
+inline constexpr std::uint8_t kBlockFullyPresent = 6;
+inline constexpr std::uint8_t kBlockPartiallyPresent = 7;
+
 // Everything that a built image holds. A default-constructed description is
 // the sample image: keep its parts or change the ones a test is about.
 struct ImageDescription {
@@ -80,6 +93,14 @@ struct ImageDescription {
   std::uint64_t virtualDiskSize = 1 * kGiB;
   Guid page83Data = GuidFromString("5F0C9D84-2B6E-4A71-B3C8-7E94A1D05F26");
   std::uint32_t pluginItemFlags = 0;  // not required, so standard readers skip it
+  // false: a VHDX without the plugin item (its metadata table lists the five
+  // standard items).
+  bool pluginItem = true;
+
+  // BAT entries other than "not present"; the file grows to hold every
+  // present block (a payload block is blockSize long, a sector bitmap block
+  // 1 MiB).
+  std::vector<BatEntry> batEntries;
 
   // Plugin metadata.
   std::uint32_t pluginRevision = 1;
@@ -147,6 +168,10 @@ struct Layout {
   std::uint64_t header(int which) const;      // 1 or 2
   std::uint64_t regionTable(int copy) const;  // 1 or 2
   std::uint64_t metadataEntry(int index) const { return metadataRegion + MetadataEntry(index, {0, 0}).offset; }
+  std::uint64_t batEntry(std::uint64_t index) const { return batRegion + 8 * index; }
+  // Where a present block may start: the first 1 MiB boundary after the
+  // structures of the sample (the plugin's data area is not a block).
+  std::uint64_t firstFreeBlockOffset = 0;
 };
 
 enum class GptCopy { kPrimary, kBackup };
@@ -225,6 +250,10 @@ class PluginImage {
   void PutInMbr(Field field, const FieldValue& value);  // e.g. MbrRecord(0, ...)
   void PutInGptHeader(GptCopy copy, Field field, const FieldValue& value);
   void PutInGptEntry(GptCopy copy, int entry, Field field, const FieldValue& value);
+  // Writes BAT entry `index` with `state` and `fileOffset` (which should be
+  // a multiple of 1 MiB; its low 20 bits are dropped); the file does not
+  // grow.
+  void PutBatEntry(std::uint64_t index, std::uint8_t state, std::uint64_t fileOffset);
 
   // Writes the image as a sparse file: all-zero 64 KiB chunks are skipped and
   // the file is then sized to bytes().size(). Throws std::runtime_error.

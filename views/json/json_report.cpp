@@ -114,6 +114,18 @@ ordered_json WarningObject(const vhdx_inspect::Inspection& inspection, const vhd
   return object;
 }
 
+ordered_json StructureFindingObject(const vhdx_inspect::StructureFinding& finding) {
+  ordered_json object;
+  object["check"] = vhdx_inspect::CheckName(finding.check);
+  object["severity"] = vhdx_inspect::SeverityName(finding.severity);
+  object["description"] = finding.description;
+  PutIfPresent(object, "index", finding.index);
+  PutIfPresent(object, "offset", finding.offset);
+  PutIfPresent(object, "found", finding.found);
+  PutIfPresent(object, "expected", finding.expected);
+  return object;
+}
+
 }  // namespace
 
 ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
@@ -130,6 +142,10 @@ ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
   for (const vhdx_inspect::Warning& warning : inspection.warnings)
     warnings.push_back(WarningObject(inspection, warning));
   object["warnings"] = std::move(warnings);
+  ordered_json structureFindings = ordered_json::array();
+  for (const vhdx_inspect::StructureFinding& finding : inspection.structure_findings)
+    structureFindings.push_back(StructureFindingObject(finding));
+  object["structure_findings"] = std::move(structureFindings);
 
   PutRecordIfPresent(object, "header", inspection.header);
   PutRecordIfPresent(object, "regions", inspection.regions);
@@ -144,6 +160,8 @@ ordered_json JsonReport(const vhdx_inspect::Inspection& inspection) {
   PutRecordIfPresent(object, "mbr", inspection.mbr);
   PutRecordIfPresent(object, "primary_gpt", inspection.primary_gpt);
   PutRecordIfPresent(object, "backup_gpt", inspection.backup_gpt);
+  PutRecordIfPresent(object, "structure", inspection.structure);
+  PutRecordIfPresent(object, "bat", inspection.bat);
   return object;
 }
 

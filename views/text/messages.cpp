@@ -8,6 +8,8 @@ namespace vhdx_inspect::views::text {
 
 std::string FailureMessage(const Inspection& inspection) {
   if (!inspection.failure) return {};
+  // The text program has no line for a structure failure: its sentence.
+  if (vhdx_inspect::IsStructureCheck(inspection.failure->check)) return inspection.failure->description;
   std::ostringstream line;
   line.flags(FlagsBeforeFailure(inspection));
   WriteFailureLine(line, inspection);
