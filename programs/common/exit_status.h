@@ -3,7 +3,7 @@
 // uses every one (its manual page lists them).
 #pragma once
 
-namespace common {
+namespace vhdx_programs {
 
 // Every image inspected is sound; also an empty folder. The text program
 // ends with it whatever its images were.
@@ -24,4 +24,4 @@ inline constexpr int kImageNotSound = 4;
 // a program that Ctrl+C ended.
 inline constexpr int kInterrupted = 130;
 
-}  // namespace common
+}  // namespace vhdx_programs

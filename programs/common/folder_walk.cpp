@@ -5,7 +5,7 @@
 #include <string>
 #include <type_traits>
 
-namespace common {
+namespace vhdx_programs {
 namespace {
 
 namespace fs = boost::filesystem;
@@ -134,4 +134,4 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink) {
   Walk(rule, folder.form, sink).Listing(directory, folder.path);
 }
 
-}  // namespace common
+}  // namespace vhdx_programs

@@ -8,7 +8,7 @@
 
 #include "common/named_path.h"
 
-namespace common {
+namespace vhdx_programs {
 
 // Which names are images.
 enum class ImageExtension {
@@ -63,4 +63,4 @@ void WalkFolder(const NamedPath& folder, const WalkRule& rule, WalkSink& sink);
 // an image's.
 bool HasImageExtension(const std::string& extension, ImageExtension rule);
 
-}  // namespace common
+}  // namespace vhdx_programs

@@ -10,7 +10,7 @@
 #include "common/wtf8.h"
 #endif
 
-namespace common {
+namespace vhdx_programs {
 
 #ifdef _WIN32
 namespace {
@@ -21,12 +21,12 @@ struct LocalFreeDeleter {
 
 }  // namespace
 
-platform::NativeName NativeOfUnicodeName(const std::string& name) {
+vhdx_programs::NativeName NativeOfUnicodeName(const std::string& name) {
   const std::u16string units = Utf16FromWtf8(name);
-  return platform::NativeName(units.begin(), units.end());
+  return vhdx_programs::NativeName(units.begin(), units.end());
 }
 
-std::string UnicodeNameOf(const platform::NativeName& native) {
+std::string UnicodeNameOf(const vhdx_programs::NativeName& native) {
   return Wtf8FromUtf16(std::u16string(native.begin(), native.end()));
 }
 
@@ -40,13 +40,13 @@ std::vector<std::string> UnicodeArguments(int argc, const char* const argv[]) {
   return arguments;
 }
 #else
-platform::NativeName NativeOfUnicodeName(const std::string& name) { return name; }
+vhdx_programs::NativeName NativeOfUnicodeName(const std::string& name) { return name; }
 
-std::string UnicodeNameOf(const platform::NativeName& native) { return native; }
+std::string UnicodeNameOf(const vhdx_programs::NativeName& native) { return native; }
 
 std::vector<std::string> UnicodeArguments(int argc, const char* const argv[]) {
   return std::vector<std::string>(argv, argv + argc);
 }
 #endif
 
-}  // namespace common
+}  // namespace vhdx_programs

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
-namespace common {
+namespace vhdx_programs {
 
 enum class NameForm {
   kNarrow,   // the text program
@@ -21,14 +21,14 @@ enum class NameForm {
 };
 
 // The system's own form of a name carried as WTF-8 text (kUnicode).
-platform::NativeName NativeOfUnicodeName(const std::string& name);
+vhdx_programs::NativeName NativeOfUnicodeName(const std::string& name);
 
 // A name in the system's own form as WTF-8 text (kUnicode).
-std::string UnicodeNameOf(const platform::NativeName& native);
+std::string UnicodeNameOf(const vhdx_programs::NativeName& native);
 
 // The program's arguments as kUnicode names: on Windows from the process's
 // wide command line (CommandLineToArgvW), argv[0] included; on POSIX argv as
 // it is.
 std::vector<std::string> UnicodeArguments(int argc, const char* const argv[]);
 
-}  // namespace common
+}  // namespace vhdx_programs

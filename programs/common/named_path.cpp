@@ -6,17 +6,18 @@
 
 #include "vhdx_inspect/program_support.h"
 
-namespace common {
+namespace vhdx_programs {
 
-NamedPath NamedByArgument(const platform::NarrowArguments& narrowArguments, const std::string& value, NameForm form) {
+NamedPath NamedByArgument(const vhdx_programs::NarrowArguments& narrowArguments, const std::string& value,
+                          NameForm form) {
   if (form == NameForm::kUnicode) return {value, true, form};
   if (const std::optional<std::string> shown = narrowArguments.ShownIfInexact(value)) return {*shown, false};
   return {value, true};
 }
 
-NamedPath NamedByListing(const platform::NativeName& native, const std::string& narrow, NameForm form) {
+NamedPath NamedByListing(const vhdx_programs::NativeName& native, const std::string& narrow, NameForm form) {
   if (form == NameForm::kUnicode) return {UnicodeNameOf(native), true, form};
-  platform::NarrowName name = platform::NarrowFormOf(native);
+  vhdx_programs::NarrowName name = vhdx_programs::NarrowFormOf(native);
   if (!name.exact) return {std::move(name.text), false};
   return {narrow, true};
 }
@@ -28,7 +29,7 @@ vhdx_inspect::Inspection InspectNamed(vhdx_inspect::Inspector& inspector, const 
     return inspector.Inspect(std::filesystem::path(NativeOfUnicodeName(name.path)));
   }
   if (name.exact) return vhdx_inspect::InspectNarrowName(inspector, name.path);
-  return vhdx_inspect::RefusedOpen(inspector, name.path, platform::kInexactNameStatus);
+  return vhdx_inspect::RefusedOpen(inspector, name.path, vhdx_programs::kInexactNameStatus);
 }
 
-}  // namespace common
+}  // namespace vhdx_programs

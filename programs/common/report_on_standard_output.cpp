@@ -13,7 +13,7 @@
 #include "common/standard_output_buffer.h"
 #endif
 
-namespace app {
+namespace vhdx_programs {
 namespace {
 
 #ifdef _WIN32
@@ -38,7 +38,7 @@ std::string CauseOfFailedWrite() {
 int ReportUnwritableOutput(const char* program, const std::string& cause) {
   std::cerr.tie(nullptr);  // flushing standard output first would only fail again
   std::cerr << program << ": cannot write the report to standard output: " << cause << std::endl;
-  return common::kReportNotWritten;
+  return vhdx_programs::kReportNotWritten;
 }
 
 template <typename Cause>
@@ -70,4 +70,4 @@ int RunWithReportOnStandardOutput(const char* program, const std::function<int(s
 #endif
 }
 
-}  // namespace app
+}  // namespace vhdx_programs

@@ -10,11 +10,11 @@
 
 #include "common/exit_status.h"
 
-namespace app {
+namespace vhdx_programs {
 
 // Runs `run` with standard output as its stream and returns its status, or
-// common::kReportNotWritten after "<program>: cannot write the report to standard
+// vhdx_programs::kReportNotWritten after "<program>: cannot write the report to standard
 // output: <cause>" on standard error.
 int RunWithReportOnStandardOutput(const char* program, const std::function<int(std::ostream&)>& run);
 
-}  // namespace app
+}  // namespace vhdx_programs

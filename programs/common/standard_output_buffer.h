@@ -19,9 +19,9 @@
 #include <streambuf>
 #include <vector>
 
-#include "common/run_control.h"
+#include "common/platform/run_control.h"
 
-namespace app {
+namespace vhdx_programs {
 
 class StandardOutputBuffer final : public std::streambuf {
  public:
@@ -61,10 +61,10 @@ class StandardOutputBuffer final : public std::streambuf {
       // blocked write short (the interrupt is caught without SA_RESTART), and
       // is otherwise written through. (vhdx-inspect-json waits for room for
       // a long line first, room_in_pipe.h, so that it is never cut.)
-      const bool interrupted = platform::InterruptRequested();
+      const bool interrupted = vhdx_programs::InterruptRequested();
       const ssize_t written = interrupted ? -1 : ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
       if (interrupted) errno = EINTR;
-      if (written < 0 && errno == EINTR && !platform::InterruptRequested()) continue;
+      if (written < 0 && errno == EINTR && !vhdx_programs::InterruptRequested()) continue;
       if (written <= 0) {
         writeError_ = written < 0 ? errno : EIO;
         Reset();
@@ -98,4 +98,4 @@ class StandardOutputBuffer final : public std::streambuf {
   int writeError_ = 0;
 };
 
-}  // namespace app
+}  // namespace vhdx_programs

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace common {
+namespace vhdx_programs {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -105,4 +105,4 @@ std::u16string Utf16FromWtf8(std::string_view text) {
   return units;
 }
 
-}  // namespace common
+}  // namespace vhdx_programs

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace common {
+namespace vhdx_programs {
 
 std::string Wtf8FromUtf16(std::u16string_view units);
 
@@ -16,4 +16,4 @@ std::string Wtf8FromUtf16(std::u16string_view units);
 // for each byte that cannot start or continue a sequence.
 std::u16string Utf16FromWtf8(std::string_view text);
 
-}  // namespace common
+}  // namespace vhdx_programs

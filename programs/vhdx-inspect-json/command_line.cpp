@@ -35,7 +35,7 @@ constexpr char kUsage[] =
 
 int CommandLineError(const std::string& what, const po::options_description& description, std::ostream& err) {
   err << "vhdx-inspect-json: " << what << '\n' << description << std::endl;
-  return common::kCommandLineError;
+  return vhdx_programs::kCommandLineError;
 }
 
 // One of the forms that name images, as the command line gives it.
@@ -79,7 +79,7 @@ bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ost
   bool whole = true;
   for (const ImageSource& source : sources) {
     // Every name as given, opened by its exact form (name_form.h).
-    const common::NamedPath named{source.value, true, common::NameForm::kUnicode};
+    const vhdx_programs::NamedPath named{source.value, true, vhdx_programs::NameForm::kUnicode};
     if (source.form == ImageSource::Form::kImage) {
       run.Image(named);
       continue;
@@ -88,7 +88,7 @@ bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ost
     whole = ReadNameList(
                 named, form,
                 [&run](const std::string& name) {
-                  run.Image(ImageName{name, true, common::NameForm::kUnicode});
+                  run.Image(ImageName{name, true, vhdx_programs::NameForm::kUnicode});
                 },
                 err) &&
             whole;
@@ -105,12 +105,12 @@ int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
     run = std::make_unique<ParallelRun>(out, err, request.jobs);
   }
   const bool whole = request.sources.empty()
-                         ? ScanFolder(common::NamedPath{request.folder, true, common::NameForm::kUnicode},
+                         ? ScanFolder(vhdx_programs::NamedPath{request.folder, true, vhdx_programs::NameForm::kUnicode},
                                       request.recursive, *run, err)
                          : RunSources(request.sources, *run, err);
   run->Finish();
-  if (!whole) return common::kFolderNotScanned;
-  return run->AllSound() ? common::kAllSound : common::kImageNotSound;
+  if (!whole) return vhdx_programs::kFolderNotScanned;
+  return run->AllSound() ? vhdx_programs::kAllSound : vhdx_programs::kImageNotSound;
 }
 
 // RunCommandLine, with what the run raises left to the caller.
@@ -147,7 +147,7 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
   }
   if (help) {
     out << kUsage << description << std::endl;
-    return common::kAllSound;
+    return vhdx_programs::kAllSound;
   }
   const bool folder = values.count("vhdx-path") != 0;
   if (folder == !sources.empty()) {
@@ -163,7 +163,7 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
   } catch (const RunInterrupted&) {
     // The run is gone: its workers stopped, every line written is whole.
     err << "vhdx-inspect-json: interrupted" << std::endl;
-    return common::kInterrupted;
+    return vhdx_programs::kInterrupted;
   }
 }
 
@@ -178,7 +178,7 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out, std::o
     // or a worker's: the report cannot go on, as when standard output
     // refuses it. The line is written without allocating.
     err << "vhdx-inspect-json: cannot write the report to standard output: " << std::strerror(ENOMEM) << std::endl;
-    return common::kReportNotWritten;
+    return vhdx_programs::kReportNotWritten;
   }
 }
 

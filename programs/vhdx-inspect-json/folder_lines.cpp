@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kProgram[] = "vhdx-inspect-json: ";
 
-class JsonFolderSink final : public common::WalkSink {
+class JsonFolderSink final : public vhdx_programs::WalkSink {
  public:
   JsonFolderSink(ImageRun& run, std::ostream& err) : run_(run), err_(err) {}
 
@@ -17,9 +17,9 @@ class JsonFolderSink final : public common::WalkSink {
 
   void BeforeEntry() override { ThrowIfInterrupted(); }
 
-  void Image(const common::NamedPath& image) override { run_.Image(image); }
+  void Image(const vhdx_programs::NamedPath& image) override { run_.Image(image); }
 
-  void EntryNotExamined(const std::string& entry, const common::SystemCause& cause) override {
+  void EntryNotExamined(const std::string& entry, const vhdx_programs::SystemCause& cause) override {
     Problem() << entry << " cannot be examined: " << cause.text << std::endl;
   }
 
@@ -29,7 +29,7 @@ class JsonFolderSink final : public common::WalkSink {
 
   void NotAFolder(const std::string& folder) override { Problem() << folder << " is not a directory." << std::endl; }
 
-  void FolderNotListed(const std::string& folder, const common::SystemCause& cause) override {
+  void FolderNotListed(const std::string& folder, const vhdx_programs::SystemCause& cause) override {
     Problem() << "VHDX directory " << folder << " cannot be listed: " << cause.text << std::endl;
   }
 
@@ -47,9 +47,9 @@ class JsonFolderSink final : public common::WalkSink {
 
 }  // namespace
 
-bool ScanFolder(const common::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err) {
+bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err) {
   JsonFolderSink sink(run, err);
-  common::WalkFolder(folder, common::WalkRule{common::ImageExtension::kAnyCase, recursive}, sink);
+  vhdx_programs::WalkFolder(folder, vhdx_programs::WalkRule{vhdx_programs::ImageExtension::kAnyCase, recursive}, sink);
   return sink.complete();
 }
 

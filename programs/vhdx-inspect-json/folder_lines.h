@@ -19,6 +19,6 @@ namespace json_app {
 // A folder that is missing, is not a folder or cannot be listed, and an
 // image entry that cannot be examined, each get one line on `err`; the walk
 // goes on with what remains. Returns false when that happened.
-bool ScanFolder(const common::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err);
+bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err);
 
 }  // namespace json_app

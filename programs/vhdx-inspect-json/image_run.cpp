@@ -1,7 +1,7 @@
 #include "vhdx-inspect-json/image_run.h"
 
-#include "common/room_in_pipe.h"
-#include "common/run_control.h"
+#include "common/platform/room_in_pipe.h"
+#include "common/platform/run_control.h"
 #include "views/json/json_report.h"
 
 namespace json_app {
@@ -11,12 +11,12 @@ void WriteLine(const std::string& line, std::ostream& out) {
   // The report stream is standard output. A line is one write; one longer
   // than a pipe takes whole waits for room, so that an interrupt never
   // leaves part of it in the pipe.
-  if (!platform::WaitForRoomInStandardOutput(line.size() + 1)) throw RunInterrupted{};
+  if (!vhdx_programs::WaitForRoomInStandardOutput(line.size() + 1)) throw RunInterrupted{};
   try {
     out << line << std::endl;
   } catch (...) {
     // A write that an interrupt cut short ends the run as interrupted.
-    if (!out.bad() || !platform::InterruptRequested()) throw;
+    if (!out.bad() || !vhdx_programs::InterruptRequested()) throw;
     out.exceptions(std::ios::goodbit);
     throw RunInterrupted{};
   }
@@ -27,7 +27,7 @@ void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out
 }
 
 void ThrowIfInterrupted() {
-  if (platform::InterruptRequested()) throw RunInterrupted{};
+  if (vhdx_programs::InterruptRequested()) throw RunInterrupted{};
 }
 
 void SequentialRun::Image(const ImageName& name) {

@@ -17,8 +17,8 @@ namespace json_app {
 // An image as the scan or the command line names it. A name without an exact
 // narrow form (on Windows) is never opened: it is reported as an open that
 // failed, under the form shown with "?" (common/named_path.h).
-using ImageName = common::NamedPath;
-using common::InspectNamed;
+using ImageName = vhdx_programs::NamedPath;
+using vhdx_programs::InspectNamed;
 
 // Raised by ImageRun::Image once the user interrupted the run (Ctrl+C): no
 // further image is taken, and no line is cut short.

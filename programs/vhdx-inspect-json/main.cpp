@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/name_form.h"
+#include "common/platform/run_control.h"
 #include "common/report_on_standard_output.h"
-#include "common/run_control.h"
 #include "vhdx-inspect-json/command_line.h"
 
 #ifndef _WIN32
@@ -43,13 +43,13 @@ int main(int argc, char* argv[]) {
   HoldClosedStandardStreams();
 #endif
   // Ctrl+C ends the run between two lines, never inside one.
-  platform::CatchInterrupt();
-  const std::vector<std::string> arguments = common::UnicodeArguments(argc, argv);
+  vhdx_programs::CatchInterrupt();
+  const std::vector<std::string> arguments = vhdx_programs::UnicodeArguments(argc, argv);
   std::vector<const char*> unicodeArgv;
   unicodeArgv.reserve(arguments.size() + 1);
   for (const std::string& argument : arguments) unicodeArgv.push_back(argument.c_str());
   unicodeArgv.push_back(nullptr);
-  return app::RunWithReportOnStandardOutput("vhdx-inspect-json", [&](std::ostream& out) {
+  return vhdx_programs::RunWithReportOnStandardOutput("vhdx-inspect-json", [&](std::ostream& out) {
     return json_app::RunCommandLine(static_cast<int>(arguments.size()), unicodeArgv.data(), out, std::cerr);
   });
 }

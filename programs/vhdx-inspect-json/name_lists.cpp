@@ -37,7 +37,7 @@ std::unique_ptr<std::FILE, CloseFile> OpenList(const std::string& list) {
   }
 #ifdef _WIN32
   // By its exact UTF-16 name (common/name_form.h).
-  return std::unique_ptr<std::FILE, CloseFile>(::_wfopen(common::NativeOfUnicodeName(list).c_str(), L"rb"));
+  return std::unique_ptr<std::FILE, CloseFile>(::_wfopen(vhdx_programs::NativeOfUnicodeName(list).c_str(), L"rb"));
 #else
   return std::unique_ptr<std::FILE, CloseFile>(std::fopen(list.c_str(), "rb"));
 #endif
@@ -75,7 +75,7 @@ void NameSplitter::TakeName() {
   name_.clear();
 }
 
-bool ReadNameList(const common::NamedPath& list, ListForm form,
+bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
                   const std::function<void(const std::string& name)>& image, std::ostream& err) {
   if (!list.exact) {
     ReportUnreadable(list.path, SystemMessage(ENOENT), err);

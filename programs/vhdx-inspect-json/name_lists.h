@@ -55,7 +55,7 @@ class NameSplitter {
 // happened. Raises RunInterrupted (image_run.h) once the user interrupted
 // the run, instead of a line about a read or an open that the interrupt cut
 // short.
-bool ReadNameList(const common::NamedPath& list, ListForm form,
+bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
                   const std::function<void(const std::string& name)>& image, std::ostream& err);
 
 }  // namespace json_app

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "common/run_control.h"
+#include "common/platform/run_control.h"
 #include "vhdx_inspect/inspect.h"
 #include "views/json/json_report.h"
 
@@ -55,7 +55,7 @@ ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
       limit_(std::min(cores_, slots_.size())),
       most_(slots_.size()),
       windowStart_(std::chrono::steady_clock::now()),
-      windowCpu_(platform::ProcessCpuTime()) {
+      windowCpu_(vhdx_programs::ProcessCpuTime()) {
   workers_.reserve(slots_.size());
   // An inspector is put back by the thread that took it, and there are
   // never more of them than threads: putting one back allocates nothing.
@@ -86,7 +86,7 @@ void ParallelRun::Work() noexcept {
       return stopping_ || (nextToTake_ < handedOver_ && nextToTake_ < takeBefore_ && active_ < limit_);
     });
     // After an interrupt or a failed write no further image is read.
-    if (stopping_ || platform::InterruptRequested()) return;
+    if (stopping_ || vhdx_programs::InterruptRequested()) return;
     ++active_;
     // The inspector last put back, whose buffers are still in the caches;
     // a new one (InspectImage) only when all are in use.
@@ -192,7 +192,7 @@ void ParallelRun::Stop() {
 
 void ParallelRun::StartWorkers() {
   // The workers never take the interrupt: it reaches the scan's thread.
-  const platform::InterruptsHeldBack heldBack;
+  const vhdx_programs::InterruptsHeldBack heldBack;
   std::unique_lock<std::mutex> lock(mutex_);
   while (workers_.size() < limit_) {
     lock.unlock();
@@ -220,7 +220,7 @@ void ParallelRun::StartWorkers() {
 bool ParallelRun::AdjustLimit() {
   const auto now = std::chrono::steady_clock::now();
   if (now - windowStart_ < kWindow) return false;
-  const std::chrono::nanoseconds cpu = platform::ProcessCpuTime();
+  const std::chrono::nanoseconds cpu = vhdx_programs::ProcessCpuTime();
   const double busy = std::chrono::duration<double>(cpu - windowCpu_) /
                       (std::chrono::duration<double>(now - windowStart_) * static_cast<double>(cores_));
   const std::size_t before = limit_;

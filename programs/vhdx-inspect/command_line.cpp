@@ -14,7 +14,7 @@ namespace app {
 namespace po = boost::program_options;
 
 int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
-                   const platform::NarrowArguments& narrowArguments) {
+                   const vhdx_programs::NarrowArguments& narrowArguments) {
   bool help = false;
   std::string imagePath;
   std::string directoryPath;
@@ -30,11 +30,11 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
     po::notify(values);
     if (argc < 2) {
       out << description << std::endl;
-      return common::kCommandLineError;
+      return vhdx_programs::kCommandLineError;
     }
     if (help) {
       out << description << std::endl;
-      return common::kAllSound;
+      return vhdx_programs::kAllSound;
     }
   } catch (const po::error& e) {
     out << e.what() << std::endl << description;
@@ -43,16 +43,16 @@ int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
   // A name that is not the one given is refused with the line its open or
   // listing fails with when Windows cannot represent it.
   if (!directoryPath.empty()) {
-    ScanVhdxDirectory(common::NamedByArgument(narrowArguments, directoryPath), out);
+    ScanVhdxDirectory(vhdx_programs::NamedByArgument(narrowArguments, directoryPath), out);
   } else if (!imagePath.empty()) {
     // The text program reads whole regions: one 1 MiB and one 2 MiB read per image.
     vhdx_inspect::Inspector inspector(vhdx_inspect::ReadPolicy::kWholeRegions);
-    InspectPluginVhdx(inspector, common::NamedByArgument(narrowArguments, imagePath), out);
+    InspectPluginVhdx(inspector, vhdx_programs::NamedByArgument(narrowArguments, imagePath), out);
   } else {
     out << "Please specify a VHDX path or file" << std::endl;
-    return common::kCommandLineError;
+    return vhdx_programs::kCommandLineError;
   }
-  return common::kAllSound;
+  return vhdx_programs::kAllSound;
 }
 
 }  // namespace app

@@ -9,13 +9,13 @@ namespace app {
 namespace {
 
 // The text report's lines for what the walk finds.
-class TextReportSink final : public common::WalkSink {
+class TextReportSink final : public vhdx_programs::WalkSink {
  public:
   explicit TextReportSink(std::ostream& out) : out_(out) {}
 
-  void Image(const common::NamedPath& image) override { InspectPluginVhdx(inspector_, image, out_); }
+  void Image(const vhdx_programs::NamedPath& image) override { InspectPluginVhdx(inspector_, image, out_); }
 
-  void EntryNotExamined(const std::string& entry, const common::SystemCause& cause) override {
+  void EntryNotExamined(const std::string& entry, const vhdx_programs::SystemCause& cause) override {
     out_ << entry << " cannot be examined: " << cause.text << std::endl;
   }
 
@@ -25,7 +25,7 @@ class TextReportSink final : public common::WalkSink {
 
   void NotAFolder(const std::string& folder) override { out_ << folder << " is not a directory." << std::endl; }
 
-  void FolderNotListed(const std::string& folder, const common::SystemCause& cause) override {
+  void FolderNotListed(const std::string& folder, const vhdx_programs::SystemCause& cause) override {
     out_ << "VHDX directory " << folder << " cannot be listed: " << cause.text << std::endl;
   }
 
@@ -38,9 +38,9 @@ class TextReportSink final : public common::WalkSink {
 
 }  // namespace
 
-void ScanVhdxDirectory(const common::NamedPath& folder, std::ostream& out) {
+void ScanVhdxDirectory(const vhdx_programs::NamedPath& folder, std::ostream& out) {
   TextReportSink sink(out);
-  common::WalkFolder(folder, common::WalkRule{common::ImageExtension::kExact, false}, sink);
+  vhdx_programs::WalkFolder(folder, vhdx_programs::WalkRule{vhdx_programs::ImageExtension::kExact, false}, sink);
 }
 
 }  // namespace app

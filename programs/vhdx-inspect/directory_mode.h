@@ -14,6 +14,6 @@ namespace app {
 // report, on `out`: a folder that does not exist (or whose name is refused),
 // that is not a directory or that cannot be listed, and an image entry that
 // cannot be examined.
-void ScanVhdxDirectory(const common::NamedPath& folder, std::ostream& out);
+void ScanVhdxDirectory(const vhdx_programs::NamedPath& folder, std::ostream& out);
 
 }  // namespace app

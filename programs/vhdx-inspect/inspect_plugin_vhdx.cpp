@@ -4,8 +4,8 @@
 
 namespace app {
 
-void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const common::NamedPath& image, std::ostream& out) {
-  vhdx_inspect::views::text::WriteTextReport(common::InspectNamed(inspector, image), out);
+void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const vhdx_programs::NamedPath& image, std::ostream& out) {
+  vhdx_inspect::views::text::WriteTextReport(vhdx_programs::InspectNamed(inspector, image), out);
 }
 
 }  // namespace app

@@ -12,6 +12,6 @@ namespace app {
 // MBR, both GPTs and their verification. A corrupt image ends with the
 // "Exception occurred: " line; a name that is not exact is refused as an
 // image whose open failed (common/named_path.h).
-void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const common::NamedPath& image, std::ostream& out);
+void InspectPluginVhdx(vhdx_inspect::Inspector& inspector, const vhdx_programs::NamedPath& image, std::ostream& out);
 
 }  // namespace app

@@ -1,10 +1,10 @@
 // The program's entry: the command line, with the report on standard output.
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 #include "common/report_on_standard_output.h"
 #include "vhdx-inspect/command_line.h"
 
 int main(int argc, char* argv[]) {
-  return app::RunWithReportOnStandardOutput("vhdx-inspect", [&](std::ostream& out) {
-    return app::RunCommandLine(argc, argv, out, platform::NarrowArguments::OfThisProcess(argc, argv));
+  return vhdx_programs::RunWithReportOnStandardOutput("vhdx-inspect", [&](std::ostream& out) {
+    return app::RunCommandLine(argc, argv, out, vhdx_programs::NarrowArguments::OfThisProcess(argc, argv));
   });
 }

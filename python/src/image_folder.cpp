@@ -19,10 +19,10 @@ namespace py = pybind11;
 // an entry named like an image.
 struct Problem {
   std::string name;
-  common::SystemCause cause;
+  vhdx_programs::SystemCause cause;
 };
 
-common::SystemCause CauseOf(int status) { return {status, std::generic_category().message(status)}; }
+vhdx_programs::SystemCause CauseOf(int status) { return {status, std::generic_category().message(status)}; }
 
 // The walk runs without the GIL; every this many entries, and only in the
 // main thread, where Python runs its signal handlers, it takes the GIL back
@@ -34,7 +34,7 @@ common::SystemCause CauseOf(int status) { return {status, std::generic_category(
 constexpr unsigned kEntriesBetweenSignalChecks = 1024;
 
 // Keeps what the walk finds, for Python to get once the GIL is back.
-class Collector final : public common::WalkSink {
+class Collector final : public vhdx_programs::WalkSink {
  public:
   // Thrown to end the walk at its first problem.
   struct Stop {};
@@ -47,17 +47,21 @@ class Collector final : public common::WalkSink {
     const py::gil_scoped_acquire held;
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
   }
-  void Image(const common::NamedPath& image) override { images.push_back(image.path); }
-  void EntryNotExamined(const std::string& entry, const common::SystemCause& cause) override { Add(entry, cause); }
+  void Image(const vhdx_programs::NamedPath& image) override { images.push_back(image.path); }
+  void EntryNotExamined(const std::string& entry, const vhdx_programs::SystemCause& cause) override {
+    Add(entry, cause);
+  }
   void FolderMissing(const std::string& folder) override { Add(folder, CauseOf(ENOENT)); }
   void NotAFolder(const std::string& folder) override { Add(folder, CauseOf(ENOTDIR)); }
-  void FolderNotListed(const std::string& folder, const common::SystemCause& cause) override { Add(folder, cause); }
+  void FolderNotListed(const std::string& folder, const vhdx_programs::SystemCause& cause) override {
+    Add(folder, cause);
+  }
 
   std::vector<std::string> images;
   std::vector<Problem> problems;
 
  private:
-  void Add(const std::string& name, const common::SystemCause& cause) {
+  void Add(const std::string& name, const vhdx_programs::SystemCause& cause) {
     problems.push_back({name, cause});
     if (stopAtFirstProblem_) throw Stop{};
   }
@@ -98,13 +102,13 @@ py::list FindImages(py::handle folder, bool recursive, const py::object& onerror
   if (!given) throw py::error_already_set();
   const bool asBytes = PyBytes_Check(given.ptr()) != 0;
   // On POSIX a name is its bytes in either form (common/name_form.h).
-  const common::NamedPath named{FileSystemPath(given), true, common::NameForm::kNarrow};
-  const common::WalkRule rule{common::ImageExtension::kAnyCase, recursive};
+  const vhdx_programs::NamedPath named{FileSystemPath(given), true, vhdx_programs::NameForm::kNarrow};
+  const vhdx_programs::WalkRule rule{vhdx_programs::ImageExtension::kAnyCase, recursive};
 
   Collector collector(onerror.is_none(), InMainThread());
   try {
     const py::gil_scoped_release released;
-    common::WalkFolder(named, rule, collector);
+    vhdx_programs::WalkFolder(named, rule, collector);
   } catch (const Collector::Stop&) {
     Raise(ErrorOf(collector.problems.front(), asBytes));
   }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace common {
+namespace vhdx_programs {
 namespace {
 
 namespace fs = std::filesystem;
@@ -256,4 +256,4 @@ TEST(WalkFolder, TheStopCheckComesBeforeAnEntryOrFolderThatFails) {
 }
 
 }  // namespace
-}  // namespace common
+}  // namespace vhdx_programs

@@ -1,7 +1,7 @@
 // Which option values are refused as inexact: a value is the whole of an
 // argument or its end, and one that may come from an inexact argument is
 // shown by that argument's form with "?", never by its look-alikes.
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace vhdx_programs {
 namespace {
 
 TEST(NarrowArguments, ValueOfAnInexactArgumentIsShownWithQuestionMarks) {
@@ -52,4 +52,4 @@ TEST(NarrowArguments, EveryPosixNameIsExact) {
 #endif
 
 }  // namespace
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -8,8 +8,8 @@
 
 namespace {
 
-using common::Utf16FromWtf8;
-using common::Wtf8FromUtf16;
+using vhdx_programs::Utf16FromWtf8;
+using vhdx_programs::Wtf8FromUtf16;
 
 struct Case {
   const char* what;

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
 namespace {
 
@@ -30,11 +30,11 @@ TEST(NarrowName, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.narrow);
-    const platform::NarrowName name = platform::NarrowFormOf(c.wide);
+    const vhdx_programs::NarrowName name = vhdx_programs::NarrowFormOf(c.wide);
     EXPECT_EQ(name.text, c.narrow);
     EXPECT_EQ(name.exact, c.exact);
   }
-  EXPECT_EQ(platform::kInexactNameStatus, vhdx_inspect::detail::platform::ErrorCode{ERROR_INVALID_NAME});
+  EXPECT_EQ(vhdx_programs::kInexactNameStatus, vhdx_inspect::detail::platform::ErrorCode{ERROR_INVALID_NAME});
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // POSIX: a name is its bytes; every narrow name is exact.
 #include <cerrno>
 
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 const vhdx_inspect::detail::platform::ErrorCode kInexactNameStatus = EILSEQ;
 
@@ -11,4 +11,4 @@ NarrowName NarrowFormOf(const NativeName& name) { return {name, true}; }
 
 NarrowArguments NarrowArguments::OfThisProcess(int /*argc*/, const char* const /*argv*/[]) { return {}; }
 
-}  // namespace platform
+}  // namespace vhdx_programs

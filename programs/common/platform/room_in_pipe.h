@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-namespace platform {
+namespace vhdx_programs {
 
 // Waits until standard output, when it is a pipe, has room for `bytes` at
 // once (true), or until an interrupt is requested (false). True at once when
@@ -18,4 +18,4 @@ namespace platform {
 // than Linux).
 bool WaitForRoomInStandardOutput(std::size_t bytes);
 
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -1,4 +1,4 @@
-#include "common/room_in_pipe.h"
+#include "common/platform/room_in_pipe.h"
 
 #include <climits>
 
@@ -13,9 +13,9 @@
 #include <thread>
 #endif
 
-#include "common/run_control.h"
+#include "common/platform/run_control.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 #ifdef __linux__
 namespace {
@@ -63,4 +63,4 @@ bool WaitForRoomInStandardOutput(std::size_t bytes) {
 bool WaitForRoomInStandardOutput(std::size_t) { return true; }
 #endif
 
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -10,7 +10,7 @@
 #include <csignal>
 #endif
 
-namespace platform {
+namespace vhdx_programs {
 
 // The CPU time of every thread of the process so far, user and system.
 std::chrono::nanoseconds ProcessCpuTime();
@@ -53,4 +53,4 @@ class InterruptsHeldBack {
 #endif
 };
 
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -1,6 +1,6 @@
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 std::optional<std::string> NarrowArguments::ShownIfInexact(const std::string& value) const {
   if (value.empty()) return std::nullopt;
@@ -15,4 +15,4 @@ std::optional<std::string> NarrowArguments::ShownIfInexact(const std::string& va
   return std::nullopt;
 }
 
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -4,9 +4,9 @@
 #include <csignal>
 #include <ctime>
 
-#include "common/run_control.h"
+#include "common/platform/run_control.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 std::atomic<bool> detail::interrupted{false};
 
@@ -55,4 +55,4 @@ InterruptsHeldBack::InterruptsHeldBack() {
 
 InterruptsHeldBack::~InterruptsHeldBack() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
 
-}  // namespace platform
+}  // namespace vhdx_programs

@@ -11,9 +11,9 @@
 #include <climits>
 #include <memory>
 
-#include "common/narrow_arguments.h"
+#include "common/platform/narrow_arguments.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 const vhdx_inspect::detail::platform::ErrorCode kInexactNameStatus = ERROR_INVALID_NAME;
 
@@ -70,4 +70,4 @@ NarrowArguments NarrowArguments::OfThisProcess(int argc, const char* const argv[
   return NarrowArguments(std::move(inexact));
 }
 
-}  // namespace platform
+}  // namespace vhdx_programs

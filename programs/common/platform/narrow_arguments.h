@@ -17,7 +17,7 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 // The status an inexact name is refused with, as if its open had failed:
 // ERROR_INVALID_NAME (123) on Windows; EILSEQ on POSIX, where no name is
@@ -66,4 +66,4 @@ class NarrowArguments {
   std::vector<Inexact> inexact_;
 };
 
-}  // namespace platform
+}  // namespace vhdx_programs

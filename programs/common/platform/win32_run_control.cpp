@@ -2,9 +2,9 @@
 
 #include <atomic>
 
-#include "common/run_control.h"
+#include "common/platform/run_control.h"
 
-namespace platform {
+namespace vhdx_programs {
 
 std::atomic<bool> detail::interrupted{false};
 
@@ -35,4 +35,4 @@ void CatchInterrupt() { ::SetConsoleCtrlHandler(RecordInterrupt, TRUE); }
 InterruptsHeldBack::InterruptsHeldBack() = default;
 InterruptsHeldBack::~InterruptsHeldBack() = default;
 
-}  // namespace platform
+}  // namespace vhdx_programs
