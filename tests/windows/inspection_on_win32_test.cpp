@@ -15,6 +15,7 @@
 #include "scratch_file.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
+#include "views/text/messages.h"
 #include "views/text/text_report.h"
 
 namespace {
@@ -122,7 +123,10 @@ TEST(InspectionOnWin32Test, ATrailerBeyondTheSignedRangeGivesTheSetFilePointerEx
   const vhdx_inspect::Inspection result = inspector.Inspect(path.str());
   ASSERT_TRUE(result.failure);
   EXPECT_EQ(result.failure->check, vhdx_inspect::Check::kGptTrailerSeek);
-  EXPECT_EQ(result.failure->message, "SetFilePointerEx failed with status 0x83 for file: " + path.str());
+  EXPECT_EQ(vhdx_inspect::views::text::FailureMessage(result),
+            "SetFilePointerEx failed with status 0x83 for file: " + path.str());
+  // The plain sentence names the status in decimal, with the system's text.
+  EXPECT_NE(result.failure->description.find("(system status 131)."), std::string::npos) << result.failure->description;
 }
 
 // A name that only UTF-16 can hold: an unpaired surrogate. The library opens
@@ -150,7 +154,7 @@ TEST(InspectionOnWin32Test, OpensANameWithAnUnpairedSurrogateByItself) {
   vhdx_inspect::Inspector inspector;
   const vhdx_inspect::Inspection result = inspector.Inspect(std::filesystem::path(name));
   ::DeleteFileW(name.c_str());
-  EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kSound) << (result.failure ? result.failure->message : "");
+  EXPECT_EQ(result.verdict, vhdx_inspect::Verdict::kSound) << (result.failure ? result.failure->description : "");
   EXPECT_EQ(result.path, ascii + "\xEF\xBF\xBD.vhdx");
 }
 
