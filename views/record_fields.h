@@ -204,6 +204,12 @@ struct FieldsOf<StructureRecord> {
       Field{"file_size", &StructureRecord::file_size}, Field{"headers", &StructureRecord::headers},
       Field{"region_tables", &StructureRecord::region_tables}, Field{"log_offset", &StructureRecord::log_offset},
       Field{"log_length", &StructureRecord::log_length}, Field{"log_state", &StructureRecord::log_state},
+      Field{"log_entries", &StructureRecord::log_entries},
+      Field{"log_first_sequence", &StructureRecord::log_first_sequence},
+      Field{"log_last_sequence", &StructureRecord::log_last_sequence},
+      Field{"log_data_sectors", &StructureRecord::log_data_sectors},
+      Field{"log_zero_ranges", &StructureRecord::log_zero_ranges},
+      Field{"log_file_size_after_replay", &StructureRecord::log_file_size_after_replay},
       Field{"has_parent", &StructureRecord::has_parent});
 };
 

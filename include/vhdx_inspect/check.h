@@ -118,6 +118,10 @@ enum class Check : std::uint16_t {
   kBatBlockOverlap =
       147,         // "bat.block_overlap": a present block on the header section, the log, a region or another block
   kBatRead = 148,  // "bat.read": the BAT could not be read (status kept)
+  kLogReplayPending = 149,    // "log.replay_pending": warning: the log holds a valid sequence a replay would apply
+  kLogNoValidSequence = 150,  // "log.no_valid_sequence": LogGuid is set but the log holds no valid sequence
+  kLogFlushedOffset = 151,    // "log.flushed_offset": the file ends before the head entry's FlushedFileOffset
+  kLogRead = 152,             // "log.read": the log could not be read (status kept)
 
   // 100 to 103 are reserved: they once named folder-scan outcomes, which are
   // the programs' own and never part of an inspection.

@@ -126,12 +126,24 @@ struct StructureRecord {
   std::uint64_t file_size = 0;
   std::array<HeaderCopyRecord, 2> headers{};
   std::array<RegionTableCopyRecord, 2> region_tables{};
-  // The log as the current header places it; "empty" when its LogGuid is
-  // zero, "not_examined" otherwise (its entries are not read), "unknown"
-  // when neither header copy is valid.
+  // The log as the current header places it, and its state: "empty" when
+  // its LogGuid is zero; "replay_pending" when it holds a valid sequence of
+  // writes never applied; "no_valid_sequence"; "unreadable" when a read of
+  // it failed; "not_examined" when its place or LogVersion is not one a
+  // reader can follow, or it does not lie inside the file; "unknown" when
+  // neither header copy is valid.
   std::uint64_t log_offset = 0;
   std::uint32_t log_length = 0;
   std::string log_state;
+  // For "replay_pending", what a replay would apply (all zero otherwise):
+  // its entries and their sequence numbers, the 4 KiB sectors it writes,
+  // the ranges it zeroes, and the file's size once it is done.
+  std::uint64_t log_entries = 0;
+  std::uint64_t log_first_sequence = 0;
+  std::uint64_t log_last_sequence = 0;
+  std::uint64_t log_data_sectors = 0;
+  std::uint64_t log_zero_ranges = 0;
+  std::uint64_t log_file_size_after_replay = 0;
   // The metadata's HasParent flag: a differencing image, whose parent this
   // tool does not follow.
   bool has_parent = false;

@@ -175,6 +175,14 @@ const char* CheckName(Check check) {
       return "bat.block_overlap";
     case Check::kBatRead:
       return "bat.read";
+    case Check::kLogReplayPending:
+      return "log.replay_pending";
+    case Check::kLogNoValidSequence:
+      return "log.no_valid_sequence";
+    case Check::kLogFlushedOffset:
+      return "log.flushed_offset";
+    case Check::kLogRead:
+      return "log.read";
   }
   return "unknown";
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "vhdx/crc32c.h"
+#include "vhdx/log_check.h"
 #include "vhdx/metadata_records.h"
 
 namespace vhdx_inspect::detail::vhdx {
@@ -189,6 +190,8 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
     logLength_ = logLength;
   }
   logPresent_ = header.LogGuid != Guid{};
+  logGuid_ = header.LogGuid;
+  logVersion_ = header.LogVersion.value();
   record_.log_offset = logOffset;
   record_.log_length = logLength;
   record_.log_state = logPresent_ ? "not_examined" : "empty";
@@ -788,6 +791,15 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
     if (!units.empty())
       bat.present_blocks_complete = units.Runs(bat.present_blocks, vhdx_inspect::BatRecord::kMaxListedExtents);
     inspection.bat = std::move(bat);
+  }
+
+  // The log, when there are writes to replay and a reader could find it.
+  if (logPresent_) {
+    if (logOffset_ && logVersion_ == 0 && RangeFits(fileSize, *logOffset_, logLength_)) {
+      CheckLog(file, fileSize, *logOffset_, logLength_, logGuid_, record_, findings);
+    } else {
+      record_.log_state = "not_examined";
+    }
   }
 
   // The file's length against everything that must lie in it.

@@ -3,7 +3,8 @@
 // found. It takes the header section's bytes while the header stage holds
 // them (no read of its own for them), the metadata region through the
 // metadata stage's window where that one lies at the same place, and reads
-// the BAT itself, in windows of at most kBatWindowBytes.
+// the BAT itself, in windows of at most kBatWindowBytes, and the log when
+// its LogGuid is set (log_check.h).
 #pragma once
 
 #include <array>
@@ -60,6 +61,8 @@ class StructurePass {
   std::optional<std::uint64_t> logOffset_;
   std::uint32_t logLength_ = 0;
   bool logPresent_ = false;
+  Guid logGuid_{};
+  std::uint16_t logVersion_ = 0;
   std::vector<RegionEntry> regions_;
   std::optional<RegionEntry> bat_;
   std::optional<RegionEntry> metadata_;

@@ -105,6 +105,10 @@ constexpr NamedCheck kChecks[] = {
     {146, "bat.reserved_bits"},
     {147, "bat.block_overlap"},
     {148, "bat.read"},
+    {149, "log.replay_pending"},
+    {150, "log.no_valid_sequence"},
+    {151, "log.flushed_offset"},
+    {152, "log.read"},
 };
 
 TEST(CheckNames, EveryNumberKeepsItsName) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/log_entries.h"
 #include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 #include "views/json/json_report.h"
@@ -93,6 +94,32 @@ void BreakHeaderChecksum(PluginImage& image, int header) {
 void BreakRegionTable(PluginImage& image, int copy) { image.Put8(image.layout().regionTable(copy) + 1000, 0x5A); }
 
 const std::string kCutShort = ", so it was cut short (copy it again from its source).";
+
+const Guid kLogGuid = GuidFromString("0B7A3E51-6C2D-4F18-9A04-5E7D1C3B2A69");
+
+void WithLogGuid(ImageDescription& d) { d.logGuid = kLogGuid; }
+
+LogEntry Entry(std::uint64_t sequence, std::uint64_t tail, std::vector<LogWrite> writes = {}) {
+  LogEntry entry;
+  entry.sequence = sequence;
+  entry.tail = tail;
+  entry.flushedFileOffset = kSampleSize;
+  entry.lastFileOffset = kSampleSize;
+  entry.writes = std::move(writes);
+  return entry;
+}
+
+// Two entries: 2 data sectors, one of them past the file's end, and one
+// range of 8 KiB zeroed there too.
+void PutTwoEntries(PluginImage& image) {
+  PutLogEntries(
+      image, 0,
+      {Entry(10, 0, {{kSampleSize - 4096, 0xAB}, {kSampleSize, 0, 8192}}), Entry(11, 0, {{kSampleSize + 8192, 0xCD}})});
+}
+
+const std::string kNoSequence =
+    "The header says the log holds writes to replay, but the log (offset 1048576, 1048576 bytes) holds no valid "
+    "sequence of entries, so the image cannot be brought to a consistent state (restore it from a backup).";
 
 const FaultCase kFaults[] = {
     // The five edits of the issue that a scan had passed as sound.
@@ -278,6 +305,31 @@ const FaultCase kFaults[] = {
      "The block size is 3145728 bytes; it should be a power of two from 1 MiB to 256 MiB.",
      Verdict::kCorrupt,
      Check::kBlockSize},
+    // The log, when LogGuid is set.
+    {"LogToReplay", WithLogGuid, PutTwoEntries, Check::kLogReplayPending, Severity::kWarning,
+     "The log holds 2 entries (sequence numbers 10 to 11) of writes that were never applied to the file: a replay "
+     "would write 2 sectors of 4096 bytes, zero 1 range and leave the file at 6303744 bytes. Open the image once, "
+     "read-write, in the system that made it, so that it replays the log, and inspect it again.",
+     Verdict::kSound, std::nullopt},
+    {"LogGuidOverAnEmptyLog",
+     WithLogGuid,
+     {},
+     Check::kLogNoValidSequence,
+     Severity::kFailure,
+     kNoSequence,
+     Verdict::kCorrupt,
+     std::nullopt},
+    {"LogEntryWithADamagedDataSector", WithLogGuid,
+     [](PluginImage& i) {
+       PutTwoEntries(i);
+       i.Put8(i.layout().log + 4096 + 200, 0);
+     },
+     Check::kLogNoValidSequence, Severity::kFailure, kNoSequence, Verdict::kCorrupt, std::nullopt},
+    {"LogEntriesOfAnotherLog", WithLogGuid,
+     [](PluginImage& i) {
+       PutInLog(i, 0, LogEntryBytes(GuidFromString("11111111-2222-3333-4444-555555555555"), Entry(1, 0)));
+     },
+     Check::kLogNoValidSequence, Severity::kFailure, kNoSequence, Verdict::kCorrupt, std::nullopt},
     {"NotPluginCutShort", [](ImageDescription& d) { d.creator = u"another program"; },
      [](PluginImage& i) { i.PutBatEntry(2, kBlockFullyPresent, 1 * kGiB); }, Check::kFileTruncated, Severity::kFailure,
      "The file ends at byte 6291456 but should reach to byte 1107296256: its one present block lies past its "
@@ -320,6 +372,61 @@ TEST(StructureHostile, AHugeBatRegionIsReadOnlyInsideTheFile) {
   ASSERT_TRUE(inspection.bat);
   EXPECT_EQ(inspection.bat->entries, 2113535u);
   EXPECT_EQ(inspection.bat->entries_read, 3 * kMiB / 8);
+}
+
+// A file shorter than the log says it was when the entries were written:
+// cut short, and the replay it needs is told too.
+TEST(StructureLog, AFileShorterThanTheFlushedOffset) {
+  ImageDescription d;
+  d.logGuid = kLogGuid;
+  PluginImage image = PluginImage::Build(d);
+  LogEntry entry = Entry(3, 0);
+  entry.flushedFileOffset = 8 * kMiB;
+  entry.lastFileOffset = 8 * kMiB;
+  PutLogEntries(image, 0, {entry});
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  ASSERT_EQ(inspection.structure_findings.size(), 2u) << AllFindings(inspection);
+  EXPECT_EQ(inspection.structure_findings[0].check, Check::kLogFlushedOffset);
+  EXPECT_EQ(inspection.structure_findings[0].description,
+            "The file ends at byte 6291456, before byte 8388608, which the log says the file reached when it was "
+            "written, so it was cut short (copy it again from its source).");
+  EXPECT_EQ(inspection.structure_findings[1].check, Check::kLogReplayPending);
+  EXPECT_EQ(inspection.verdict, Verdict::kCorrupt);
+  ASSERT_TRUE(inspection.failure);
+  EXPECT_EQ(inspection.failure->check, Check::kLogFlushedOffset);
+}
+
+TEST(StructureLog, ReplayFacts) {
+  ImageDescription d;
+  d.logGuid = kLogGuid;
+  PluginImage image = PluginImage::Build(d);
+  PutTwoEntries(image);
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  ASSERT_TRUE(inspection.structure);
+  EXPECT_EQ(inspection.structure->log_state, "replay_pending");
+  EXPECT_EQ(inspection.structure->log_entries, 2u);
+  EXPECT_EQ(inspection.structure->log_first_sequence, 10u);
+  EXPECT_EQ(inspection.structure->log_last_sequence, 11u);
+  EXPECT_EQ(inspection.structure->log_data_sectors, 2u);
+  EXPECT_EQ(inspection.structure->log_zero_ranges, 1u);
+  EXPECT_EQ(inspection.structure->log_file_size_after_replay, kSampleSize + 12288);
+  const auto object = vhdx_inspect::views::json::JsonReport(inspection);
+  EXPECT_EQ(object["structure"]["log_state"], "replay_pending");
+  EXPECT_EQ(object["structure"]["log_entries"], 2);
+}
+
+// A log the current header cannot place, or one past the file's end, is
+// not read: its place is the finding.
+TEST(StructureLog, ALogOutsideTheFileIsNotRead) {
+  ImageDescription d;
+  d.logGuid = kLogGuid;
+  PluginImage image = PluginImage::Build(d);
+  image.PutInHeader(2, header_field::kLogOffset, 64 * kMiB);
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  ASSERT_EQ(inspection.structure_findings.size(), 1u) << AllFindings(inspection);
+  EXPECT_EQ(inspection.structure_findings[0].check, Check::kFileTruncated);
+  ASSERT_TRUE(inspection.structure);
+  EXPECT_EQ(inspection.structure->log_state, "not_examined");
 }
 
 // Images whose container is whole give no finding, and their facts.

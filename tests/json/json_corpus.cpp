@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "hostile/hostile_corpus.h"
+#include "support/log_entries.h"
 #include "support/plugin_image.h"
 
 namespace json_test {
@@ -60,6 +61,16 @@ ImageDescription WithLogGuid() {
   return d;
 }
 
+// One log entry with one write, a sequence of its own: a replay is pending.
+void PutOneLogEntry(PluginImage& image) {
+  LogEntry entry;
+  entry.sequence = 1;
+  entry.flushedFileOffset = image.layout().fileSize;
+  entry.lastFileOffset = image.layout().fileSize;
+  entry.writes = {{image.layout().fileSize - 4096, 0x5A}};
+  PutLogEntries(image, 0, {entry});
+}
+
 void Truncated(const fs::path& path) {
   std::ofstream file(path, std::ios::binary);
   file << std::string(1000, 'v');
@@ -101,7 +112,14 @@ const std::vector<Fixture>& Fixtures() {
        "",
        {},
        {{"metadata.virtual_disk_size", std::nullopt}}},
-      {"log-guid.vhdx", Image(WithLogGuid()), "sound", "", {}, {{"header.log_guid", std::nullopt}}},
+      {"log-guid.vhdx", Image(WithLogGuid(), PutOneLogEntry), "sound", "", {}, {{"header.log_guid", std::nullopt}}},
+      // LogGuid set over a log without a valid entry: no state to replay to.
+      {"log-no-sequence.vhdx",
+       Image(WithLogGuid()),
+       "corrupt",
+       "log.no_valid_sequence",
+       {},
+       {{"header.log_guid", std::nullopt}}},
       {"partition-name-other.vhdx",
        Image(WithDataPartitionName(u"Scratch")),
        "sound",
