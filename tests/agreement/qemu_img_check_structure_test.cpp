@@ -2,7 +2,9 @@
 // qemu-io wrote, each damaged by one byte edit. Where qemu checks the same
 // thing the outcome is the same (its status 2 is a structure failure here);
 // where this tool is stricter (a reserved state, two blocks on one offset,
-// the second copies) qemu-img finds no error and the test says so.
+// the second copies) qemu-img finds no error and the test says so. The log:
+// entries this tool's test writer lays out, which qemu-img reads with its
+// own reader.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "programs.h"
+#include "support/log_entries.h"
+#include "support/plugin_image.h"
 #include "vhdx_inspect/inspect.h"
 
 namespace agreement {
@@ -116,6 +120,74 @@ TEST_P(QemuImgCheckAgreement, SameOutcomeWhereBothCheck) {
 
 INSTANTIATE_TEST_SUITE_P(Edits, QemuImgCheckAgreement, ::testing::ValuesIn(kEdits),
                          [](const ::testing::TestParamInfo<Edit>& info) { return std::string(info.param.name); });
+
+// A log with writes never applied: qemu-img refuses to open it read-only
+// until it is replayed, which is this tool's warning. A LogGuid over a log
+// without a valid entry, qemu-img opens as clean; this tool is stricter
+// (nothing there to bring the file to a consistent state).
+struct LogCase {
+  const char* name;
+  bool entry;
+  int qemuStatus;
+  const char* qemuSays;  // in qemu-img's output, or ""
+  const char* check;
+  Severity severity;
+};
+
+void PrintTo(const LogCase& c, std::ostream* out) { *out << c.name; }
+
+const LogCase kLogCases[] = {
+    {"pending_replay", true, 1, "needs to be replayed", "log.replay_pending", Severity::kWarning},
+    {"no_valid_entry", false, 0, "No errors were found", "log.no_valid_sequence", Severity::kFailure},
+};
+
+class QemuImgLogAgreement : public ::testing::TestWithParam<LogCase> {};
+
+TEST_P(QemuImgLogAgreement, TheLogAsQemuImgReadsIt) {
+  const auto qemuImg = RequireTool("qemu-img", "qemu-utils");
+  if (!qemuImg) return;
+  const LogCase& c = GetParam();
+  testsupport::ImageDescription d;
+  d.logGuid = testsupport::GuidFromString("0B7A3E51-6C2D-4F18-9A04-5E7D1C3B2A69");
+  testsupport::PluginImage image = testsupport::PluginImage::Build(d);
+  if (c.entry) {
+    testsupport::LogEntry entry;
+    entry.sequence = 5;
+    entry.flushedFileOffset = image.layout().fileSize;
+    entry.lastFileOffset = image.layout().fileSize;
+    entry.writes = {{image.layout().fileSize - 4096, 0x5A}, {image.layout().fileSize - 65536, 0, 8192}};
+    testsupport::PutLogEntries(image, 0, {entry});
+  }
+  ScratchDirectory scratch;
+  const std::string path = scratch / "log.vhdx";
+  image.WriteTo(path);
+
+  const ProgramRun check = RunProgram(*qemuImg, {"check", "-f", "vhdx", path});
+  EXPECT_EQ(check.status, c.qemuStatus) << check.out << check.err;
+  EXPECT_NE((check.out + check.err).find(c.qemuSays), std::string::npos) << check.out << check.err;
+
+  const vhdx_inspect::Inspection inspection = Checked(path);
+  ASSERT_EQ(inspection.structure_findings.size(), 1u) << inspection.structure_findings[0].description;
+  EXPECT_STREQ(vhdx_inspect::CheckName(inspection.structure_findings[0].check), c.check);
+  EXPECT_EQ(inspection.structure_findings[0].severity, c.severity);
+  if (!c.entry) return;
+
+  // qemu-img's replay applies what this tool said it would: afterwards the
+  // log is empty and the written sector holds the entry's data.
+  const ProgramRun replay = RunProgram(*qemuImg, {"check", "-r", "all", "-f", "vhdx", path});
+  ASSERT_EQ(replay.status, 0) << replay.out << replay.err;
+  const vhdx_inspect::Inspection replayed = Checked(path);
+  EXPECT_TRUE(replayed.structure_findings.empty()) << replayed.structure_findings[0].description;
+  ASSERT_TRUE(replayed.structure);
+  EXPECT_EQ(replayed.structure->log_state, "empty");
+  EXPECT_EQ(inspection.structure->log_file_size_after_replay, replayed.structure->file_size);
+  std::ifstream file(path, std::ios::binary);
+  file.seekg(static_cast<std::streamoff>(image.layout().fileSize - 4096 + 100));
+  EXPECT_EQ(file.get(), 0x5A);
+}
+
+INSTANTIATE_TEST_SUITE_P(Logs, QemuImgLogAgreement, ::testing::ValuesIn(kLogCases),
+                         [](const ::testing::TestParamInfo<LogCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace agreement
