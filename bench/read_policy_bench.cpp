@@ -1,5 +1,6 @@
 // read_policy_bench POLICY JOBS FOLDER: inspects every .vhdx file of FOLDER
-// with the library, JOBS at a time, under POLICY ("examined" or "whole"),
+// with the library, JOBS at a time, under POLICY ("examined", "whole", or
+// "checked": examined extents with the structure pass, as vhdx-inspect-json),
 // and prints the images inspected, the sound ones, and the bytes and read
 // calls per image that the process made (from /proc/self/io). bench/run.sh
 // times it through the slow mount, one policy beside the other. Not installed.
@@ -35,12 +36,15 @@ std::pair<std::uint64_t, std::uint64_t> ReadCounters() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 4 || (std::strcmp(argv[1], "examined") != 0 && std::strcmp(argv[1], "whole") != 0)) {
-    std::fprintf(stderr, "usage: read_policy_bench examined|whole JOBS FOLDER\n");
+  if (argc != 4 || (std::strcmp(argv[1], "examined") != 0 && std::strcmp(argv[1], "whole") != 0 &&
+                    std::strcmp(argv[1], "checked") != 0)) {
+    std::fprintf(stderr, "usage: read_policy_bench examined|whole|checked JOBS FOLDER\n");
     return 2;
   }
   const auto policy = std::strcmp(argv[1], "whole") == 0 ? vhdx_inspect::ReadPolicy::kWholeRegions
                                                          : vhdx_inspect::ReadPolicy::kExaminedExtents;
+  const auto structure =
+      std::strcmp(argv[1], "checked") == 0 ? vhdx_inspect::Structure::kChecked : vhdx_inspect::Structure::kUnchecked;
   const unsigned jobs = std::max(1U, static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)));
   std::vector<std::string> images;
   for (const auto& entry : std::filesystem::directory_iterator(argv[3])) {
@@ -57,7 +61,7 @@ int main(int argc, char* argv[]) {
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> sound{0};
   const auto work = [&] {
-    vhdx_inspect::Inspector inspector(policy);
+    vhdx_inspect::Inspector inspector(policy, structure);
     for (std::size_t i = next++; i < images.size(); i = next++) {
       if (inspector.Inspect(images[i]).verdict == vhdx_inspect::Verdict::kSound) ++sound;
     }

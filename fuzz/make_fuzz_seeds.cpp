@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz/sparse_image.h"
+#include "support/log_entries.h"
 #include "support/plugin_image.h"
 
 namespace {
@@ -57,6 +58,25 @@ int main(int argc, char* argv[]) {
       }
     }
     WriteSeed(directory, "sample", PluginImage::Build(ImageDescription{}));
+    {
+      // A log of two entries to replay, which reaches the log's checks.
+      ImageDescription d;
+      d.logGuid = testsupport::GuidFromString("0B7A3E51-6C2D-4F18-9A04-5E7D1C3B2A69");
+      PluginImage image = PluginImage::Build(d);
+      const std::uint64_t end = image.layout().fileSize;
+      testsupport::LogEntry first{1, 0, end, end, {{end - 4096, 0x5A}, {end - 65536, 0, 8192}}};
+      testsupport::LogEntry second{2, 0, end, end, {{end - 8192, 0xA5}}};
+      testsupport::PutLogEntries(image, 0, {first, second});
+      WriteSeed(directory, "log-two-entries", image);
+    }
+    {
+      // Present blocks of 1 MiB: the BAT's places.
+      ImageDescription d;
+      d.blockSize = static_cast<std::uint32_t>(testsupport::kMiB);
+      d.batEntries = {{0, testsupport::kBlockFullyPresent, 6 * testsupport::kMiB},
+                      {2, testsupport::kBlockFullyPresent, 7 * testsupport::kMiB}};
+      WriteSeed(directory, "present-blocks", PluginImage::Build(d));
+    }
   } catch (const std::exception& e) {
     std::cerr << "make_fuzz_seeds: " << e.what() << '\n';
     return 1;

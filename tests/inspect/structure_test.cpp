@@ -4,6 +4,7 @@
 // an inspector without the pass, which finds what it always found.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -427,6 +428,56 @@ TEST(StructureLog, ALogOutsideTheFileIsNotRead) {
   EXPECT_EQ(inspection.structure_findings[0].check, Check::kFileTruncated);
   ASSERT_TRUE(inspection.structure);
   EXPECT_EQ(inspection.structure->log_state, "not_examined");
+}
+
+// The most entries a valid virtual size can ask for (64 TiB at 1 MiB
+// blocks: 2^26 payload blocks with a sector bitmap entry after every 4096 of
+// them but the last, in a disk without a parent) in a file of 4 MiB:
+// the BAT is read only as far as its region and the file go.
+TEST(StructureHostile, ATinyFileWhoseBatClaimsTheMostEntries) {
+  ImageDescription d;
+  d.blockSize = static_cast<std::uint32_t>(kMiB);
+  PluginImage image = PluginImage::Build(d);
+  image.PutInMetadataItem(kVirtualDiskSizeItem, {0, 8}, std::uint64_t{64} << 40);
+  image.bytes().resize(4 * kMiB);
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  ASSERT_TRUE(inspection.bat);
+  EXPECT_EQ(inspection.bat->entries, (std::uint64_t{1} << 26) + ((std::uint64_t{1} << 26) - 1) / 4096);
+  EXPECT_EQ(inspection.bat->entries_read, kMiB / 8);
+  ASSERT_FALSE(inspection.structure_findings.empty()) << AllFindings(inspection);
+  EXPECT_EQ(inspection.structure_findings[0].check, Check::kBatRegionSize) << AllFindings(inspection);
+  EXPECT_EQ(inspection.verdict, Verdict::kCorrupt);
+}
+
+// The log, the BAT and the metadata region all at one place: one overlap
+// named, and nothing read twice over or out of bounds.
+TEST(StructureHostile, EveryRegionOnTopOfEveryOther) {
+  ImageDescription d;
+  d.logGuid = kLogGuid;
+  PluginImage image = PluginImage::Build(d);
+  image.PutInRegionTables(RegionEntry(0, region_entry_field::kFileOffset), 2 * kMiB);
+  image.PutInHeader(2, header_field::kLogOffset, 2 * kMiB);
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  std::vector<Check> checks;
+  for (const auto& f : inspection.structure_findings) checks.push_back(f.check);
+  EXPECT_NE(std::find(checks.begin(), checks.end(), Check::kFileOverlap), checks.end()) << AllFindings(inspection);
+  EXPECT_EQ(inspection.verdict, Verdict::kCorrupt);
+}
+
+// Entries that chain all the way round the ring, each tail naming the entry
+// after it: the scan ends, with the sequence from the head's tail.
+TEST(StructureHostile, ALogWhoseEntriesChainInALoop) {
+  ImageDescription d;
+  d.logGuid = kLogGuid;
+  PluginImage image = PluginImage::Build(d);
+  std::vector<LogEntry> entries;
+  for (std::uint64_t s = 0; s < 256; ++s) entries.push_back(Entry(s + 1, (s + 1) % 256 * 4096));
+  PutLogEntries(image, 0, entries);
+  const vhdx_inspect::Inspection inspection = Checked(image);
+  ASSERT_TRUE(inspection.structure);
+  // The head (sequence 256, at sector 255) names sector 0: all 256 entries.
+  EXPECT_EQ(inspection.structure->log_state, "replay_pending");
+  EXPECT_EQ(inspection.structure->log_entries, 256u);
 }
 
 // Images whose container is whole give no finding, and their facts.
