@@ -169,12 +169,13 @@ vhdx::StageResult RunStages(const StageRegions& regions, Inspection& inspection,
   {
     // The header section's bytes go before the metadata region's come in.
     RegionWindow section = regions.HeaderSection();
-    vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection);
+    vhdx::SectionChecksums checksums;
+    vhdx::StageResult failed = vhdx::CheckHeaderSection(section, inspection, checksums);
     if (pass != nullptr && SectionExamined(failed)) {
       std::span<std::byte> bytes;
       if (!section.Fetch({0, vhdx::kExaminedHeaderSectionSize}, bytes)) {
         if (const auto examined = encoding::ViewAt<vhdx::kExaminedHeaderSectionSize>(bytes, 0)) {
-          pass->TakeHeaderSection(*examined);
+          pass->TakeHeaderSection(*examined, checksums);
         }
       }
     }

@@ -36,8 +36,8 @@ vhdx_inspect::HeaderRecord HeaderRecordOf(const VHDX_HEADER& header) {
 }
 
 // The checks after the read, over the part of the section they examine.
-StageResult CheckSection(std::span<std::byte, kExaminedHeaderSectionSize> section,
-                         vhdx_inspect::Inspection& inspection) {
+StageResult CheckSection(std::span<std::byte, kExaminedHeaderSectionSize> section, vhdx_inspect::Inspection& inspection,
+                         SectionChecksums& checksums) {
   const auto identifier = LoadRecord<FILE_IDENTIFIER>(section.first<sizeof(FILE_IDENTIFIER)>());
   if (identifier.Signature != kVhdxSignature && identifier.Signature != kVhdxAlternativeSignature) {
     return Failed(Check::kFileIdentifierSignature);
@@ -48,15 +48,19 @@ StageResult CheckSection(std::span<std::byte, kExaminedHeaderSectionSize> sectio
   const std::span<std::byte, kHeaderSize> header2 = section.subspan<kHeader2Offset, kHeaderSize>();
   const auto sequence1 = LoadRecord<VHDX_HEADER>(header1).SequenceNumber.value();
   const auto sequence2 = LoadRecord<VHDX_HEADER>(header2).SequenceNumber.value();
-  const std::span<std::byte, kHeaderSize> headerBytes = sequence1 > sequence2 ? header1 : header2;
+  const std::size_t current = sequence1 > sequence2 ? 0 : 1;
+  const std::span<std::byte, kHeaderSize> headerBytes = current == 0 ? header1 : header2;
   const auto header = LoadRecord<VHDX_HEADER>(headerBytes);
   if (header.Signature != kHeaderSignature) return Failed(Check::kHeaderSignature);
-  if (!ChecksumMatches(headerBytes)) return Failed(Check::kHeaderCrc);
+  checksums.header[current] = ChecksumMatches(headerBytes);
+  if (!*checksums.header[current]) return Failed(Check::kHeaderCrc);
 
   std::span<std::byte, kRegionTableSize> regionTable = section.subspan<kRegionTable2Offset, kRegionTableSize>();
-  if (!ChecksumMatches(regionTable)) {
+  checksums.region_table[1] = ChecksumMatches(regionTable);
+  if (!*checksums.region_table[1]) {
     regionTable = section.subspan<kRegionTable1Offset, kRegionTableSize>();
-    if (!ChecksumMatches(regionTable)) return Failed(Check::kRegionTableCrc);
+    checksums.region_table[0] = ChecksumMatches(regionTable);
+    if (!*checksums.region_table[0]) return Failed(Check::kRegionTableCrc);
   }
 
   const auto table = LoadRecord<REGION_TABLE_HEADER>(regionTable);
@@ -81,7 +85,8 @@ StageResult CheckSection(std::span<std::byte, kExaminedHeaderSectionSize> sectio
 
 }  // namespace
 
-StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& inspection) {
+StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& inspection,
+                               SectionChecksums& checksums) {
   std::uint32_t held = 0;
   if (StageResult failed = section.Held(held)) return failed;
   if (held != kHeaderSectionSize) return Failed(Check::kHeaderSectionShort, held, kHeaderSectionSize);
@@ -91,7 +96,7 @@ StageResult CheckHeaderSection(RegionWindow& section, vhdx_inspect::Inspection& 
   // the program is compiled.
   const auto examined = encoding::ViewAt<kExaminedHeaderSectionSize>(bytes, 0);
   if (!examined) return OutOfMemory();
-  return CheckSection(*examined, inspection);
+  return CheckSection(*examined, inspection, checksums);
 }
 
 }  // namespace vhdx_inspect::detail::vhdx

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "vhdx/header_section.h"
 #include "vhdx/header_section_records.h"
 #include "vhdx/piece_arena.h"
 #include "vhdx/region_window.h"
@@ -40,8 +41,10 @@ class StructurePass {
   bool started() const { return started_; }
 
   // Takes the examined part of the header section (both headers and both
-  // region table copies), as the header stage fetched it.
-  void TakeHeaderSection(std::span<const std::byte, kExaminedHeaderSectionSize> section);
+  // region table copies), as the header stage fetched it, with the
+  // checksums the stage computed.
+  void TakeHeaderSection(std::span<const std::byte, kExaminedHeaderSectionSize> section,
+                         const SectionChecksums& checksums);
 
   // The metadata region's place in the region table copy the pass goes by.
   std::optional<RegionEntry> MetadataRegion() const { return metadata_; }
@@ -53,8 +56,9 @@ class StructurePass {
               vhdx_inspect::Inspection& inspection);
 
  private:
-  void CheckHeaders(std::span<const std::byte, kExaminedHeaderSectionSize> section);
-  void CheckRegionTables(std::span<const std::byte, kExaminedHeaderSectionSize> section);
+  void CheckHeaders(std::span<const std::byte, kExaminedHeaderSectionSize> section, const SectionChecksums& checksums);
+  void CheckRegionTables(std::span<const std::byte, kExaminedHeaderSectionSize> section,
+                         const SectionChecksums& checksums);
 
   bool started_ = false;
   vhdx_inspect::StructureRecord record_;
