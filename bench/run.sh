@@ -143,9 +143,12 @@ policy_bench=$build/bench/read_policy_bench
 policy_counts() { "$policy_bench" "$1" 1 "$work/n100" | awk '{print $6, $8}'; }
 read -r whole_bytes whole_reads < <(policy_counts whole)
 read -r examined_bytes examined_reads < <(policy_counts examined)
+# With the structure pass, as vhdx-inspect-json and the Python module inspect.
+read -r checked_bytes checked_reads < <(policy_counts checked)
 echo "timing the read policies, local disk, -j 1, $rounds rounds ..."
 policy_local_ratio=$(interleave policy-local 3 "$policy_bench whole 1 $work/n100" "$policy_bench examined 1 $work/n100")
 policy_slow_ratio="n/a (no FUSE)"
+checked_slow_ratio="n/a (no FUSE)"
 if [[ -n $slow_mount ]]; then
   echo "timing the read policies through 1 ms + 110 MB/s, 100 images, -j 8, 3 rounds ..."
   mount_point=$work/slow-link
@@ -156,6 +159,8 @@ if [[ -n $slow_mount ]]; then
   rounds=3
   policy_slow_ratio=$(interleave policy-slow 1 "$policy_bench whole 8 $mount_point/n100" \
     "$policy_bench examined 8 $mount_point/n100")
+  checked_slow_ratio=$(interleave checked-slow 1 "$policy_bench whole 8 $mount_point/n100" \
+    "$policy_bench checked 8 $mount_point/n100")
   rounds=$saved_rounds
   fusermount3 -u "$mount_point"
   wait
@@ -203,6 +208,7 @@ ir_ratio=$(ratio "$tool_ir" "$floor_ir")
 json_ir=$(per_image_instructions "$json" -j 1 -p {})
 whole_ir=$(per_image_instructions "$policy_bench" whole 1 {})
 examined_ir=$(per_image_instructions "$policy_bench" examined 1 {})
+checked_ir=$(per_image_instructions "$policy_bench" checked 1 {})
 json_ir_ratio=$(ratio "$json_ir" "$tool_ir")
 tool_single_ir=$(instructions "$tool" -f "$single")
 floor_single_ir=$(instructions "$floor" -f "$single" "$lines" "$bytes")
@@ -272,6 +278,15 @@ The library's read policies, the sample image (read_policy_bench)
 | user-space instructions per image, -j 1 | $whole_ir | $examined_ir | $(ratio "$examined_ir" "$whole_ir") | <= 1 | $(at_most "$(ratio "$examined_ir" "$whole_ir")" 1) |
 | local disk, page cache warm, -j 1: time whole / examined | | | $policy_local_ratio | >= 1.3 | $(at_least "$policy_local_ratio" 1.3) |
 | 1 ms a request + one 110 MB/s link, 100 images, -j 8: time whole / examined | | | $policy_slow_ratio | >= 3.5 | $(at_least "${policy_slow_ratio%% *}" 3.5) |
+
+The structure pass (read_policy_bench checked: examined extents with the pass, as vhdx-inspect-json reads)
+
+| Measure | Without the pass | With the pass | Ratio | Target | |
+|---|---|---|---|---|---|
+| bytes read per image | $examined_bytes | $checked_bytes | | <= 524288 | $(at_most "$checked_bytes" 524288) |
+| read calls per image | $examined_reads | $checked_reads | | <= 6 | $(at_most "$checked_reads" 6) |
+| user-space instructions per image, -j 1 | $examined_ir | $checked_ir | $(ratio "$checked_ir" "$examined_ir") | <= 1.10 | $(at_most "$(ratio "$checked_ir" "$examined_ir")" 1.10) |
+| 1 ms a request + one 110 MB/s link, 100 images, -j 8: time whole regions / with the pass | | | $checked_slow_ratio | >= 3.5 | $(at_least "${checked_slow_ratio%% *}" 3.5) |
 
 The Python module (vhdx_inspect) against vhdx-inspect-json, the same images in the same run
 
