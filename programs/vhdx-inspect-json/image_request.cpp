@@ -1,6 +1,7 @@
 #include "vhdx-inspect-json/image_request.h"
 
 #include <memory>
+#include <string_view>
 
 #include "common/exit_status.h"
 #include "common/named_path.h"
@@ -37,7 +38,7 @@ std::vector<ImageSource> ImageSourcesInOrder(const po::parsed_options& parsed) {
 
 // Hands `run` the images that `sources` name; false when a list could not be
 // read whole.
-bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ostream& err) {
+bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ostream& err, std::string_view program) {
   bool whole = true;
   for (const ImageSource& source : sources) {
     // Every name as given, opened by its exact form (name_form.h).
@@ -52,7 +53,7 @@ bool RunSources(const std::vector<ImageSource>& sources, ImageRun& run, std::ost
                 [&run](const std::string& name) {
                   run.Image(ImageName{name, true, vhdx_programs::NameForm::kUnicode});
                 },
-                err) &&
+                err, program) &&
             whole;
   }
   return whole;
@@ -92,7 +93,10 @@ std::string ImageOptions::MakeRequest(const po::parsed_options& parsed, const po
   if (folder == !sources.empty()) return "give images (FILE..., -f, --files-from, --files0-from) or one -p FOLDER";
   if (recursive_ && !folder) return "-r goes with -p FOLDER";
   if (jobs_ < 1 || jobs_ > kMostJobs) return "-j takes a number from 1 to 256";
-  request = Request{folder_, std::move(sources), recursive_, static_cast<unsigned>(jobs_)};
+  request.folder = folder_;
+  request.sources = std::move(sources);
+  request.recursive = recursive_;
+  request.jobs = static_cast<unsigned>(jobs_);
   return "";
 }
 
@@ -101,12 +105,12 @@ int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
   if (request.jobs == 1) {
     run = std::make_unique<SequentialRun>(out);
   } else {
-    run = std::make_unique<ParallelRun>(out, err, request.jobs);
+    run = std::make_unique<ParallelRun>(out, err, request.jobs, request.program);
   }
   const bool whole = request.sources.empty()
                          ? ScanFolder(vhdx_programs::NamedPath{request.folder, true, vhdx_programs::NameForm::kUnicode},
-                                      request.recursive, *run, err)
-                         : RunSources(request.sources, *run, err);
+                                      request.recursive, *run, err, request.program)
+                         : RunSources(request.sources, *run, err, request.program);
   run->Finish();
   if (!whole) return vhdx_programs::kFolderNotScanned;
   return run->AllSound() ? vhdx_programs::kAllSound : vhdx_programs::kImageNotSound;

@@ -29,6 +29,8 @@ struct Request {
   std::vector<ImageSource> sources;
   bool recursive = false;
   unsigned jobs = kDefaultJobs;
+  // The program whose name starts each line about the run on the error stream.
+  std::string program = "vhdx-inspect-json";
 };
 
 // The options that name images (FILE... as the positional "vhdx-file", -f,

@@ -47,9 +47,10 @@ ImageLine InspectImage(const ImageName& name, std::unique_ptr<vhdx_inspect::Insp
 
 }  // namespace
 
-ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
+ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs, std::string_view program)
     : out_(out),
       err_(err),
+      program_(program),
       slots_(jobs == 0 ? 1 : jobs),
       cores_(Cores()),
       limit_(std::min(cores_, slots_.size())),
@@ -204,7 +205,7 @@ void ParallelRun::StartWorkers() {
       lock.lock();
       most_ = std::max<std::size_t>(1, workers_.size());
       limit_ = most_;
-      err_ << "vhdx-inspect-json: cannot start a thread (" << e.what() << "): going on with ";
+      err_ << program_ << ": cannot start a thread (" << e.what() << "): going on with ";
       if (workers_.empty()) {
         err_ << "one image at a time" << std::endl;
       } else {

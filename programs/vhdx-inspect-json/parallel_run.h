@@ -48,6 +48,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -65,8 +66,8 @@ std::size_t NextLimit(double busy, std::size_t limit, std::size_t cores, std::si
 class ParallelRun final : public ImageRun {
  public:
   // Up to `jobs` workers (at least 1); `err` takes the line about a thread
-  // that could not be started.
-  ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs);
+  // that could not be started, after "<program>: ".
+  ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs, std::string_view program = "vhdx-inspect-json");
   ~ParallelRun() override;
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
@@ -113,6 +114,7 @@ class ParallelRun final : public ImageRun {
 
   std::ostream& out_;
   std::ostream& err_;
+  std::string_view program_;
   std::vector<Slot> slots_;       // slot of image i: i % slots_.size()
   std::uint64_t handedOver_ = 0;  // images given to Image()
   std::uint64_t written_ = 0;     // lines written

@@ -184,6 +184,7 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
   if (maps != "all" && maps != "damaged") return CommandLineError("--maps takes all or damaged", description, err);
   const bool fromLines = values.count("from-json") != 0;
   json_app::Request request;
+  request.program = "vhdx-inspect-report";
   if (fromLines) {
     if (json_app::ImageOptions::AnyGiven(values)) {
       return CommandLineError("--from-json takes no images, -p, -r or -j", description, err);
