@@ -59,7 +59,8 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
   if (!problem.empty()) return CommandLineError(problem, description, err);
 
   try {
-    return RunImages(request, out, err);
+    JsonLines lines(out);
+    return RunImages(request, lines, err);
   } catch (const RunInterrupted&) {
     // The run is gone: its workers stopped, every line written is whole.
     err << "vhdx-inspect-json: interrupted" << std::endl;

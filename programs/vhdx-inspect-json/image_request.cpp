@@ -100,12 +100,12 @@ std::string ImageOptions::MakeRequest(const po::parsed_options& parsed, const po
   return "";
 }
 
-int RunImages(const Request& request, std::ostream& out, std::ostream& err) {
+int RunImages(const Request& request, ImageOutput& output, std::ostream& err) {
   std::unique_ptr<ImageRun> run;
   if (request.jobs == 1) {
-    run = std::make_unique<SequentialRun>(out);
+    run = std::make_unique<SequentialRun>(output);
   } else {
-    run = std::make_unique<ParallelRun>(out, err, request.jobs, request.program);
+    run = std::make_unique<ParallelRun>(output, err, request.jobs, request.program);
   }
   const bool whole = request.sources.empty()
                          ? ScanFolder(vhdx_programs::NamedPath{request.folder, true, vhdx_programs::NameForm::kUnicode},

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "vhdx-inspect-json/image_run.h"
+
 namespace json_app {
 
 // Images inspected at once unless -j says otherwise (the manual page says
@@ -55,11 +57,12 @@ class ImageOptions {
   int jobs_ = kDefaultJobs;
 };
 
-// Inspects the images the request names, or scans its folder, with each
-// object's line on `out` in order and the lines about the run on `err`, and
+// Inspects the images the request names, or scans its folder, with what
+// `output` makes of each image put out in order (JsonLines: each object's
+// line) and the lines about the run on `err`, and
 // returns the exit status (common/exit_status.h): kFolderNotScanned when not
 // every image could be reached, else kImageNotSound when one was not sound.
 // Raises RunInterrupted (image_run.h) when the user interrupted the run.
-int RunImages(const Request& request, std::ostream& out, std::ostream& err);
+int RunImages(const Request& request, ImageOutput& output, std::ostream& err);
 
 }  // namespace json_app

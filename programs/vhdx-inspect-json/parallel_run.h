@@ -67,7 +67,7 @@ class ParallelRun final : public ImageRun {
  public:
   // Up to `jobs` workers (at least 1); `err` takes the line about a thread
   // that could not be started, after "<program>: ".
-  ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs, std::string_view program = "vhdx-inspect-json");
+  ParallelRun(ImageOutput& output, std::ostream& err, unsigned jobs, std::string_view program = "vhdx-inspect-json");
   ~ParallelRun() override;
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
@@ -79,9 +79,8 @@ class ParallelRun final : public ImageRun {
  private:
   struct Slot {
     ImageName name;
-    std::string line;  // the JSON line, once inspected
-    bool sound = false;
-    bool taken = false;  // a worker is on it
+    std::unique_ptr<Made> made;  // what the output made of it (its line), once inspected
+    bool taken = false;          // a worker is on it
     bool done = false;
     std::exception_ptr fault;  // raised on the worker instead of a line
   };
@@ -112,7 +111,7 @@ class ParallelRun final : public ImageRun {
   // next one first.
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
 
-  std::ostream& out_;
+  ImageOutput& output_;
   std::ostream& err_;
   std::string_view program_;
   std::vector<Slot> slots_;       // slot of image i: i % slots_.size()

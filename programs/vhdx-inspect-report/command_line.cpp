@@ -231,9 +231,8 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
       }
     } else {
       PageLines lines(page, maps == "all", "the scan's", err);
-      LineStream stream(lines);
-      std::ostream scanLines(&stream);
-      status = json_app::RunImages(request, scanLines, err);
+      PageOutput output(lines, maps == "all");
+      status = json_app::RunImages(request, output, err);
       if (!lines.AllValid()) status = vhdx_programs::kFolderNotScanned;
     }
     if (toFile) {

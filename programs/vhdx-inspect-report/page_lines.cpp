@@ -2,16 +2,19 @@
 
 #include <utility>
 
-#include "views/html/image_record.h"
+#include "views/json/json_report.h"
 
 namespace report_app {
 
 namespace html = vhdx_inspect::views::html;
 
 void PageLines::Take(std::string_view line) {
-  ++number_;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  html::LineReading reading = html::ReadImageLine(line, mapsForAll_);
+  Take(html::ReadImageLine(line, mapsForAll_));
+}
+
+void PageLines::Take(html::LineReading reading) {
+  ++number_;
   if (!reading.record) {
     allValid_ = false;
     err_ << "vhdx-inspect-report: " << origin_ << " line " << number_
@@ -26,6 +29,25 @@ void LineStream::End() {
   if (line_.empty()) return;
   lines_.Take(line_);
   line_.clear();
+}
+
+namespace {
+
+struct MadeRecord final : json_app::Made {
+  html::LineReading reading;
+};
+
+}  // namespace
+
+std::unique_ptr<json_app::Made> PageOutput::Make(const vhdx_inspect::Inspection& inspection) const {
+  auto made = std::make_unique<MadeRecord>();
+  made->reading = html::ReadImageObject(vhdx_inspect::views::json::JsonReport(inspection), mapsForAll_);
+  return made;
+}
+
+void PageOutput::Put(json_app::Made& made) {
+  json_app::ThrowIfInterrupted();
+  lines_.Take(std::move(static_cast<MadeRecord&>(made).reading));
 }
 
 LineStream::int_type LineStream::overflow(int_type c) {

@@ -1,8 +1,9 @@
-// Lines of JSON into the report page: the one way both modes feed it. A scan
-// writes its lines into a LineStream (the stream vhdx-inspect-json would
-// write to standard output); --from-json hands each line of its file to
-// PageLines::Take. A line that is not a valid object gets one line on the
-// error stream naming its number, and is left out of the page.
+// Images into the report page: the one way both modes feed it. --from-json
+// hands each line of its file to PageLines::Take (through a LineStream); the
+// program's own scan hands each image's JSON object, the one vhdx-inspect-
+// json would write as its line, read by the same reader (PageOutput). A line
+// that is not a valid object gets one line on the error stream naming its
+// number, and is left out of the page.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,8 @@
 #include <string_view>
 #include <utility>
 
+#include "vhdx-inspect-json/image_run.h"
+#include "views/html/image_record.h"
 #include "views/html/report_page.h"
 
 namespace report_app {
@@ -25,6 +28,8 @@ class PageLines {
 
   // The next line, without its line end (one CR before it is dropped too).
   void Take(std::string_view line);
+  // The next object, as read.
+  void Take(vhdx_inspect::views::html::LineReading reading);
 
   // False once a line was not a valid object.
   bool AllValid() const { return allValid_; }
@@ -39,6 +44,19 @@ class PageLines {
   std::size_t number_ = 0;
   bool allValid_ = true;
   bool allSound_ = true;
+};
+
+// The scan's output: each image's JSON object (views/json/json_report.h),
+// read on the thread that inspected it, into the page in order.
+class PageOutput final : public json_app::ImageOutput {
+ public:
+  PageOutput(PageLines& lines, bool mapsForAll) : lines_(lines), mapsForAll_(mapsForAll) {}
+  std::unique_ptr<json_app::Made> Make(const vhdx_inspect::Inspection& inspection) const override;
+  void Put(json_app::Made& made) override;
+
+ private:
+  PageLines& lines_;
+  bool mapsForAll_;
 };
 
 // A stream buffer that hands every line written to it (ended by "\n") to a

@@ -10,7 +10,7 @@
 namespace vhdx_inspect::views::html {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr std::array<const char*, kVerdictCount> kVerdictNames = {"corrupt", "unreadable", "gpt_mismatch", "not_plugin",
                                                                   "sound"};
@@ -66,6 +66,11 @@ class Fields {
   std::optional<std::uint64_t> Unsigned(const char* key, bool required) {
     const json* value = Member(key, required);
     if (value == nullptr) return std::nullopt;
+    // A parsed line holds a number of 0 or more as unsigned; an object made
+    // from an inspection may hold it as a signed integer.
+    if (value->is_number_integer() && !value->is_number_unsigned() && value->get<std::int64_t>() >= 0) {
+      return static_cast<std::uint64_t>(value->get<std::int64_t>());
+    }
     if (!value->is_number_unsigned()) return Problem(key, "not an integer from 0 to 2^64-1"), std::nullopt;
     return value->get<std::uint64_t>();
   }
@@ -319,14 +324,19 @@ MapFacts ReadMapFacts(Fields& top, std::string& problem) {
 const char* VerdictName(Verdict verdict) { return kVerdictNames[static_cast<std::size_t>(verdict)]; }
 
 LineReading ReadImageLine(std::string_view line, bool mapsForAll) {
-  LineReading reading;
   json object;
   try {
     object = json::parse(line);
   } catch (const json::parse_error& e) {
+    LineReading reading;
     reading.problem = "not JSON (byte " + std::to_string(e.byte) + ")";
     return reading;
   }
+  return ReadImageObject(object, mapsForAll);
+}
+
+LineReading ReadImageObject(const nlohmann::ordered_json& object, bool mapsForAll) {
+  LineReading reading;
   if (!object.is_object()) {
     reading.problem = "not a JSON object";
     return reading;
