@@ -20,8 +20,8 @@ namespace {
 constexpr const char* kFailureColour = "#D55E00";
 constexpr std::array<const char*, 6> kFindingColours = {"#E69F00", "#CC79A7", "#56B4E9",
                                                         "#009E73", "#0072B2", "#F0E442"};
-constexpr const char* kStructureColour = "#8c8c8c";
-constexpr const char* kBlockColour = "#4d4d4d";
+constexpr const char* kStructureColour = "#888";
+constexpr const char* kBlockColour = "#444";
 
 // The layout of a map in pixels.
 constexpr double kLabelWidth = 380;  // the column of row labels, left of the axis
@@ -296,9 +296,14 @@ std::optional<Map> DiskMap(const MapFacts& facts, const std::vector<Mark>& marks
   return map;
 }
 
+// A pixel value to one decimal, without ".0" when it is whole.
 void AppendNumber(std::string& out, double value) {
   std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.1f", value);
+  const int length = std::snprintf(text.data(), text.size(), "%.1f", value);
+  if (length >= 2 && text[static_cast<std::size_t>(length) - 1] == '0' &&
+      text[static_cast<std::size_t>(length) - 2] == '.') {
+    text[static_cast<std::size_t>(length) - 2] = '\0';
+  }
   out += text.data();
 }
 
@@ -356,7 +361,7 @@ void AppendMap(std::string& out, const Map& map, const std::string& id) {
   AppendNumber(out, height);
   out += "\"><defs><pattern id=\"" + id +
          "-hatch\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-         "patternTransform=\"rotate(45)\"><rect width=\"3\" height=\"6\" fill=\"#bbbbbb\"/></pattern></defs>";
+         "patternTransform=\"rotate(45)\"><rect width=\"3\" height=\"6\" fill=\"#bbb\"/></pattern></defs>";
   const std::string hatch = "url(#" + id + "-hatch)";
 
   // The axis: the file (or disk) in light grey, past its end hatched; the
@@ -365,7 +370,7 @@ void AppendMap(std::string& out, const Map& map, const std::string& id) {
   const double axisY = 20;
   const double belowY = axisY + 22;
   if (map.end) {
-    AppendRect(out, x(0), axisY, axis.X(end), 8, "#dddddd");
+    AppendRect(out, x(0), axisY, axis.X(end), 8, "#ddd");
     if (axis.End() > end) {
       AppendRect(out, x(end), axisY, axis.TotalWidth() - axis.X(end), 8, hatch.c_str());
       AppendText(out, (x(end) + kLabelWidth + axis.TotalWidth()) / 2, belowY + 20, "past the " + map.whole + "'s end",
@@ -378,7 +383,7 @@ void AppendMap(std::string& out, const Map& map, const std::string& id) {
   AppendText(out, x(0), axisY - 4, "0", " class=\"tick\" text-anchor=\"end\"");
   bool lower = false;  // the labels of neighbouring breaks on two lines
   for (const AxisBreak& gap : axis.Breaks()) {
-    AppendRect(out, kLabelWidth + gap.x + 2, axisY - 2, gap.width - 4, 12, "#ffffff");
+    AppendRect(out, kLabelWidth + gap.x + 2, axisY - 2, gap.width - 4, 12, "#fff");
     out += "<path d=\"M";
     AppendNumber(out, kLabelWidth + gap.x + gap.width / 2 - 6);
     out += " ";
@@ -387,7 +392,7 @@ void AppendMap(std::string& out, const Map& map, const std::string& id) {
     AppendNumber(out, kLabelWidth + gap.x + gap.width / 2);
     out += " ";
     AppendNumber(out, axisY + 12);
-    out += " l6 -16\" stroke=\"#333333\" fill=\"none\"/>";
+    out += " l6 -16\" stroke=\"#333\" fill=\"none\"/>";
     AppendText(out, kLabelWidth + gap.x + gap.width / 2, belowY + (lower ? 10 : 0), LengthText(gap.end - gap.start),
                " class=\"break\" text-anchor=\"middle\"");
     lower = !lower;
@@ -428,7 +433,7 @@ void AppendMap(std::string& out, const Map& map, const std::string& id) {
     AppendNumber(out, axisY - 2);
     out += "\" y2=\"";
     AppendNumber(out, height);
-    out += "\" stroke=\"#000000\" stroke-dasharray=\"3 2\"/>";
+    out += "\" stroke=\"#000\" stroke-dasharray=\"3 2\"/>";
     // Beside the marker, on the side with more room.
     const bool left = axis.X(end) > axis.TotalWidth() / 2;
     AppendText(out, x(end) + (left ? -4 : 4), axisY - 6,

@@ -23,11 +23,23 @@ void AppendFinding(std::string& out, const Finding& finding) {
 
 void AppendImageTable(std::string& out, const std::vector<ImageRecord>& records,
                       const std::vector<std::size_t>& order) {
+  static constexpr char kColumns[] =
+      "<colgroup><col style=\"width:3em\"><col style=\"width:24%\"><col style=\"width:7em\">"
+      "<col style=\"width:16%\"><col style=\"width:27%\"><col></colgroup>\n";
+  out += "<table class=\"images\">\n";
+  out += kColumns;
   out +=
-      "<table class=\"images\">\n<thead><tr><th>#</th><th>Path</th><th>Verdict</th><th>Failed check</th>"
+      "<thead><tr><th>#</th><th>Path</th><th>Verdict</th><th>Failed check</th>"
       "<th>Its line</th><th>Warnings</th></tr></thead>\n<tbody>\n";
   std::size_t number = 0;
   for (const std::size_t index : order) {
+    if (number > 0 && number % kRowsPerTable == 0) {
+      // The next rows in a table of their own, laid out only near the view.
+      out += number == kRowsPerTable ? "</tbody>\n</table>\n" : "</tbody>\n</table>\n</div>\n";
+      out += "<div class=\"rows\"><table class=\"images\">\n";
+      out += kColumns;
+      out += "<tbody>\n";
+    }
     const ImageRecord& record = records[index];
     ++number;
     const std::string row = std::to_string(number);
@@ -74,6 +86,7 @@ void AppendImageTable(std::string& out, const std::vector<ImageRecord>& records,
     out += "</td></tr>\n";
   }
   out += "</tbody>\n</table>\n";
+  if (number > kRowsPerTable) out += "</div>\n";
 }
 
 }  // namespace vhdx_inspect::views::html
