@@ -4,8 +4,8 @@
 //
 //   write_report_corpus FOLDER
 //   vhdx-inspect-report -p FOLDER -o report.html
-//   chromium --headless --no-sandbox --hide-scrollbars --window-size=1200,2200 \
-//            --screenshot=docs/report.png file://$PWD/report.html
+//   chromium --headless --no-sandbox --hide-scrollbars --window-size=1200,2600
+//            --screenshot=docs/report.png file://$PWD/report.html   (one line)
 #include <filesystem>
 #include <iostream>
 

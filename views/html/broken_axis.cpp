@@ -13,6 +13,12 @@ std::uint64_t EndOf(const AxisRange& range) {
 
 double Length(std::uint64_t start, std::uint64_t end) { return static_cast<double>(end - start); }
 
+// A gap is broken only when it would be drawn this many times as wide as a
+// break: a file of a few MiB whose 64 KiB structures fall just short of the
+// minimum width keeps its 1 MiB gaps to scale, and its small structures are
+// widened instead.
+constexpr double kBreakWorth = 4;
+
 }  // namespace
 
 BrokenAxis::BrokenAxis(std::uint64_t end, const std::vector<AxisRange>& marks, const AxisShape& shape)
@@ -68,7 +74,8 @@ BrokenAxis::BrokenAxis(std::uint64_t end, const std::vector<AxisRange>& marks, c
       scale = free > 0 ? std::max(room - fixed, 0.0) / free : 0;
     }
     const bool anyWidened = std::find(widened.begin(), widened.end(), true) != widened.end();
-    // The longest gap not yet broken, if breaking it gives room back.
+    // The longest gap not yet broken, if breaking it gives room back: it is
+    // drawn more than kBreakWorth times as wide as a break would be.
     Piece* longest = nullptr;
     for (Piece& piece : pieces_) {
       if (piece.covered || piece.broken) continue;
@@ -76,7 +83,8 @@ BrokenAxis::BrokenAxis(std::uint64_t end, const std::vector<AxisRange>& marks, c
         longest = &piece;
       }
     }
-    if (anyWidened && longest != nullptr && Length(longest->start, longest->end) * scale > shape.breakWidth) {
+    if (anyWidened && longest != nullptr &&
+        Length(longest->start, longest->end) * scale > kBreakWorth * shape.breakWidth) {
       longest->broken = true;
       continue;
     }
@@ -87,10 +95,9 @@ BrokenAxis::BrokenAxis(std::uint64_t end, const std::vector<AxisRange>& marks, c
       if (piece.broken) {
         piece.width = shape.breakWidth;
         breaks_.push_back({x, piece.width, piece.start, piece.end});
-        toScale_ = false;
       } else if (widened[i]) {
         piece.width = minWidth_;
-        toScale_ = false;
+        widened_ = true;
       } else {
         piece.width = Length(piece.start, piece.end) * scale;
       }

@@ -7,8 +7,9 @@
 // covered piece at least the minimum width, that scale is the axis: the map
 // is to scale. Otherwise the longest gap is broken (drawn at a fixed width,
 // with a break sign and its length as a label) and the scale tried again,
-// until it suffices or no gap is left; then the covered pieces that are
-// still too narrow get the minimum width. The pieces that are not broken
+// until it suffices or no gap is left that would be drawn at least four
+// times as wide as a break; then the covered pieces that are still too
+// narrow get the minimum width. The pieces that are not broken
 // share one scale, so that lengths compare truthfully between them, and the
 // label of every mark gives its exact offset and length.
 #pragma once
@@ -53,7 +54,9 @@ class BrokenAxis {
   double TotalWidth() const { return totalWidth_; }
   const std::vector<AxisBreak>& Breaks() const { return breaks_; }
   // True when no piece was broken or widened: every length is to scale.
-  bool ToScale() const { return toScale_; }
+  bool ToScale() const { return breaks_.empty() && !widened_; }
+  // True when a structure was drawn wider than its length at the scale.
+  bool Widened() const { return widened_; }
 
  private:
   struct Piece {
@@ -69,7 +72,7 @@ class BrokenAxis {
   std::uint64_t end_ = 0;
   double totalWidth_ = 0;
   double minWidth_ = 0;
-  bool toScale_ = true;
+  bool widened_ = false;
 };
 
 }  // namespace vhdx_inspect::views::html

@@ -21,4 +21,8 @@ namespace vhdx_inspect::views::html {
 // finding", each with the check's name in data-check.
 void AppendImageMaps(std::string& out, const ImageRecord& record, std::size_t number);
 
+// What every map refers to, once in the page before the first: the hatching
+// of what lies past the end or has no known place (pattern "hatch").
+void AppendMapDefinitions(std::string& out);
+
 }  // namespace vhdx_inspect::views::html

@@ -82,7 +82,10 @@ void ReportPage::Write(std::ostream& out, const MadeFrom& made) const {
   Flush(chunk, out, true);
   const bool anyMap =
       std::any_of(records_.begin(), records_.end(), [](const ImageRecord& r) { return r.map.has_value(); });
-  if (anyMap) chunk += "<h2>Maps</h2>\n";
+  if (anyMap) {
+    chunk += "<h2>Maps</h2>\n";
+    AppendMapDefinitions(chunk);
+  }
   for (std::size_t row = 0; row < order.size(); ++row) {
     AppendImageMaps(chunk, records_[order[row]], row + 1);
     Flush(chunk, out, false);
