@@ -108,7 +108,7 @@ bool ReadJsonLines(const std::string& name, PageLines& lines, std::ostream& err)
     return false;
   }
   LineStream stream(lines);
-  std::vector<char> buffer(64 * 1024);
+  std::vector<char> buffer(std::size_t{64} * 1024);
   while (true) {
     json_app::ThrowIfInterrupted();
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
@@ -163,7 +163,7 @@ int RunCommandLineOrRaise(int argc, const char* const argv[], std::ostream& out,
       "from-json", po::value<std::string>(&fromJson)->value_name("JSONL"),
       "Make the page from JSON lines of vhdx-inspect-json (\"-\": standard input) instead of a scan")(
       "maps", po::value<std::string>(&maps)->value_name("WHICH"),
-      "Maps for \"damaged\" images (default) or for \"all\"");
+      R"(Maps for "damaged" images (default) or for "all")");
 
   po::variables_map values;
   std::optional<po::parsed_options> parsed;
