@@ -1,7 +1,8 @@
 // A bounded parallel ImageRun: up to N images inspected at once, each
-// inspection with an Inspector of its own, and the lines written in the order
-// the scan handed the images over, a few at a time once they and every line
-// before them are done (WriteDone). At most N images are in flight between
+// inspection with an Inspector of its own and made into what the run's
+// ImageOutput makes of it (vhdx-inspect-json: its line) on the same worker,
+// and put out in the order the scan handed the images over, a few at a time
+// once they and every one before them are done (WriteDone). At most N images are in flight between
 // the scan and the output, so memory does not grow with the size of the
 // folder.
 //
