@@ -62,13 +62,15 @@ std::string WithoutMadeLine(const std::string& page) {
   return kept;
 }
 
+std::string DamagedImageName() { return WindowsReportProgramUnderTest() ? "damaged-gpt.vhdx" : kHostileFileName; }
+
 void WriteHostileNames(const std::filesystem::path& folder) {
   using testsupport::PluginImage;
   PluginImage::Build(WithDataPartitionName(kScriptName)).WriteTo((folder / "script-partition.vhdx").string());
   PluginImage::Build(WithDataPartitionName(kImgName)).WriteTo((folder / "img-partition.vhdx").string());
   PluginImage damaged = PluginImage::Build({});
   damaged.Put32(damaged.layout().backupGptHeader + 16, 0x12345678);
-  damaged.WriteTo((folder / kHostileFileName).string());
+  damaged.WriteTo((folder / DamagedImageName()).string());
 }
 
 }  // namespace report_test

@@ -35,9 +35,14 @@ inline constexpr const char* kImgNameEscaped = "&quot;&gt;&lt;img src=x onerror=
 inline constexpr const char* kHostileFileName = "\"><svg onload=document.title=4>.vhdx";
 inline constexpr const char* kHostileFileNameEscaped = "&quot;&gt;&lt;svg onload=document.title=4&gt;.vhdx";
 
+// The name of the damaged image of WriteHostileNames: kHostileFileName, or
+// for the Windows program, where " < > cannot be in a name (wine shows them
+// as other characters), "damaged-gpt.vhdx".
+std::string DamagedImageName();
+
 // Writes into `folder`: an image whose data partition is named kScriptName
 // (in both GPTs), one whose data partition is named kImgName, and a damaged
-// image (a backup GPT header of the wrong CRC) under kHostileFileName.
+// image (a backup GPT header of the wrong CRC) named DamagedImageName().
 void WriteHostileNames(const std::filesystem::path& folder);
 
 }  // namespace report_test
