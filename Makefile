@@ -94,14 +94,16 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 # The Windows programs, cross-built with mingw-w64 (installs what is missing):
-# $(WINDOWS_BUILD)/app/vhdx-inspect.exe and $(WINDOWS_BUILD)/json/vhdx-inspect-json.exe
+# $(WINDOWS_BUILD)/app/vhdx-inspect.exe, $(WINDOWS_BUILD)/json/vhdx-inspect-json.exe
+# and $(WINDOWS_BUILD)/report/vhdx-inspect-report.exe
 WINDOWS_BUILD ?= build-windows
 windows:
 	bash scripts/windows-build.sh $(WINDOWS_BUILD)
 
 # Its zip: $(WINDOWS_BUILD)/vhdx-inspect-<version>-win64.zip
 package-windows:
-	bash scripts/windows-build.sh $(WINDOWS_BUILD) --target vhdx-inspect vhdx_manual_text vhdx-inspect-json vhdx_json_manual_text
+	bash scripts/windows-build.sh $(WINDOWS_BUILD) --target vhdx-inspect vhdx_manual_text vhdx-inspect-json vhdx_json_manual_text \
+	  vhdx-inspect-report vhdx_report_manual_text
 	cd $(WINDOWS_BUILD) && cpack -G ZIP
 
 # Its tests under wine: the unit tests, the zip, the end-to-end suite.

@@ -23,6 +23,7 @@ rounds=${BENCH_ROUNDS:-10}
 bash scripts/install-deps.sh  # the build's own packages
 missing=()
 command -v hyperfine >/dev/null || missing+=(hyperfine)
+command -v chromium >/dev/null || missing+=(chromium)
 command -v valgrind >/dev/null || missing+=(valgrind)
 [[ -x /usr/bin/time ]] || missing+=(time)
 dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed" || missing+=(libbenchmark-dev)
@@ -37,7 +38,7 @@ fi
 # --- build (Release) -----------------------------------------------------------
 cmake --preset bench -B "$build" >/dev/null  # CMakePresets.json
 cmake --build "$build" --target vhdx-inspect inspection_floor make_bench_images checksum_bench inspection_bench \
-  vhdx-inspect-json read_policy_bench
+  vhdx-inspect-json read_policy_bench vhdx-inspect-report
 # The Python module (python/), when pybind11 is there; Debian's python3 runs it.
 python_module=
 if cmake --build "$build" --target vhdx_python_native >/dev/null 2>&1; then
@@ -300,3 +301,7 @@ Dask example (examples/python/dask_scan.py, LocalCluster, 2 worker processes, ba
 EOF
 echo
 grep -E "_median" "$results/checksums.txt" "$results/inspection.txt" | sed 's/^[^:]*://' || true
+
+# vhdx-inspect-report at scale: the page's bytes per image, 10,000 images in
+# headless chromium, the report's time against the JSON program's.
+BENCH_ROUNDS=$rounds bash bench/report_bench.sh "$build" "$work"

@@ -6,6 +6,8 @@
 #   share/bash-completion/completions/vhdx-inspect     loaded on demand by bash-completion
 #   bin/vhdx-inspect-json, its manual page and completion, and
 #   share/vhdx-inspect/vhdx-inspect-json.schema.json   (programs/vhdx-inspect-json/CMakeLists.txt)
+#   bin/vhdx-inspect-report, its manual page and completion
+#                                                      (programs/vhdx-inspect-report/CMakeLists.txt)
 #
 # The package's dependencies are computed from the installed binary by
 # dpkg-shlibdeps (the Boost runtime libraries, the C++ runtime, libc), and its
@@ -24,6 +26,7 @@
 #   README.md
 #   vhdx-inspect.txt      the manual page as plain text with CR LF line ends
 #   vhdx-inspect-json.exe, vhdx-inspect-json.txt, vhdx-inspect-json.schema.json
+#   vhdx-inspect-report.exe, vhdx-inspect-report.txt
 if(NOT VHDX_BUILD_APP)
   return()  # nothing to install without the program
 endif()
@@ -43,7 +46,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 plugin metadata of plugin VHDX images (VHDX images that carry a description\n\
 of their disk's partition tables and volumes), prints what they hold, and\n\
 verifies the stored primary GPT against the backup. It only reads images.\n\
-vhdx-inspect-json makes the same checks and writes one JSON object per image.")
+vhdx-inspect-json makes the same checks and writes one JSON object per image;\n\
+vhdx-inspect-report writes one self-contained HTML page with a map of each image.")
 set(CPACK_PACKAGE_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
 set(CPACK_PACKAGE_VERSION_MINOR ${PROJECT_VERSION_MINOR})
 set(CPACK_PACKAGE_VERSION_PATCH ${PROJECT_VERSION_PATCH})

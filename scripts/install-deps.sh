@@ -27,6 +27,9 @@ if [[ "${1:-}" == "test" ]]; then
   # The Python module (python/) and its tests: pybind11, pytest, mypy for its
   # stubs, Dask's scheduler for the example (examples/python/).
   packages+=(pybind11-dev python3-dev python3-pytest mypy python3-dask python3-distributed)
+  # The browser that renders vhdx-inspect-report's pages in its tests
+  # (tests/report/browser_test.cpp, headless) and in `make bench`.
+  packages+=(chromium)
 elif [[ "${1:-}" == "lint" ]]; then
   # The format check and clang-tidy (with run-clang-tidy-14); configuring
   # the build for its compile database needs GoogleTest.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs, build-windows/app/vhdx-inspect.exe and
-# build-windows/json/vhdx-inspect-json.exe, with mingw-w64 on Debian 12: each
+# Cross-builds the Windows programs, build-windows/app/vhdx-inspect.exe,
+# build-windows/json/vhdx-inspect-json.exe and
+# build-windows/report/vhdx-inspect-report.exe, with mingw-w64 on Debian 12: each
 # one self-contained executable that imports only DLLs that Windows itself
 # ships. Installs what is missing (with sudo when not root) and fetches the
 # Boost sources once (scripts/fetch-boost-sources.sh).
@@ -32,7 +33,7 @@ done
 build=${1:-build-windows}
 shift || true
 build_arguments=("$@")
-[[ ${#build_arguments[@]} -gt 0 ]] || build_arguments=(--target vhdx-inspect vhdx-inspect-json)
+[[ ${#build_arguments[@]} -gt 0 ]] || build_arguments=(--target vhdx-inspect vhdx-inspect-json vhdx-inspect-report)
 
 unavailable() {
   echo "windows-build: $*" >&2

@@ -83,7 +83,9 @@ ctest --test-dir "$build" --output-on-failure --no-tests=error -j 1
 
 # The end-to-end and hostile suites, the same test programs that run the
 # Linux program, run against vhdx-inspect.exe (tests/e2e/run_tool.h; the JSON
-# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h). They
+# suite against vhdx-inspect-json.exe beside it, tests/json/json_run.h, and
+# the report program's against vhdx-inspect-report.exe, tests/report/
+# report_run.h; its browser tests are Linux only, label browser). They
 # are native programs, built in this script's own folder (NATIVE_BUILD names
 # another). Two at a time; a failed test fails the run at once, and only a
 # run that one of wine's known failures of its own ended is started once
@@ -97,7 +99,7 @@ if [[ ! -f "$native/CMakeCache.txt" ]]; then
 else
   cmake "$native" -DVHDX_BOOST_SOURCE="$boost_source" >/dev/null
 fi
-cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests json_thread_tests both_programs_tests both_programs_thread_tests
+cmake --build "$native" -j "$(nproc 2>/dev/null || echo 2)" --target e2e_tests hostile_tests json_tests json_thread_tests both_programs_tests both_programs_thread_tests report_tests
 e2e_start=$SECONDS
 VHDX_INSPECT_EXE="$build/app/vhdx-inspect.exe" \
   ctest --test-dir "$native" --output-on-failure --no-tests=error -L 'e2e|hostile' -LE valgrind \

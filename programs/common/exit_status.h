@@ -1,6 +1,6 @@
-// The exit statuses of both programs, in one place. The text program ends
+// The exit statuses of the programs, in one place. The text program ends
 // with kAllSound, kCommandLineError or kReportNotWritten; vhdx-inspect-json
-// uses every one (its manual page lists them).
+// and vhdx-inspect-report use every one (their manual pages list them).
 #pragma once
 
 namespace vhdx_programs {

@@ -7,11 +7,10 @@
 namespace json_app {
 namespace {
 
-constexpr char kProgram[] = "vhdx-inspect-json: ";
-
 class JsonFolderSink final : public vhdx_programs::WalkSink {
  public:
-  JsonFolderSink(ImageRun& run, std::ostream& err) : run_(run), err_(err) {}
+  JsonFolderSink(ImageRun& run, std::ostream& err, std::string_view program)
+      : run_(run), err_(err), program_(program) {}
 
   bool complete() const { return complete_; }
 
@@ -37,18 +36,20 @@ class JsonFolderSink final : public vhdx_programs::WalkSink {
   // The start of a line on standard error; the scan is then incomplete.
   std::ostream& Problem() {
     complete_ = false;
-    return err_ << kProgram;
+    return err_ << program_ << ": ";
   }
 
   ImageRun& run_;
   std::ostream& err_;
+  std::string_view program_;
   bool complete_ = true;
 };
 
 }  // namespace
 
-bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err) {
-  JsonFolderSink sink(run, err);
+bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err,
+                std::string_view program) {
+  JsonFolderSink sink(run, err, program);
   vhdx_programs::WalkFolder(folder, vhdx_programs::WalkRule{vhdx_programs::ImageExtension::kAnyCase, recursive}, sink);
   return sink.complete();
 }

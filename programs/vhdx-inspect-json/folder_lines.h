@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ostream>
+#include <string_view>
 
 #include "common/named_path.h"
 #include "vhdx-inspect-json/image_run.h"
@@ -17,8 +18,10 @@ namespace json_app {
 // (RunInterrupted).
 //
 // A folder that is missing, is not a folder or cannot be listed, and an
-// image entry that cannot be examined, each get one line on `err`; the walk
-// goes on with what remains. Returns false when that happened.
-bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err);
+// image entry that cannot be examined, each get one line on `err`, after
+// "<program>: "; the walk goes on with what remains. Returns false when that
+// happened.
+bool ScanFolder(const vhdx_programs::NamedPath& folder, bool recursive, ImageRun& run, std::ostream& err,
+                std::string_view program);
 
 }  // namespace json_app

@@ -22,8 +22,26 @@ void WriteLine(const std::string& line, std::ostream& out) {
   }
 }
 
-void WriteJsonLine(const vhdx_inspect::Inspection& inspection, std::ostream& out) {
-  WriteLine(vhdx_inspect::views::json::JsonLine(inspection), out);
+namespace {
+
+struct MadeLine final : Made {
+  std::string line;
+};
+
+}  // namespace
+
+std::unique_ptr<Made> JsonLines::Make(const vhdx_inspect::Inspection& inspection) const {
+  auto made = std::make_unique<MadeLine>();
+  made->line = vhdx_inspect::views::json::JsonLine(inspection);
+  return made;
+}
+
+void JsonLines::Put(Made& made) { WriteLine(static_cast<MadeLine&>(made).line, out_); }
+
+std::unique_ptr<Made> MakeOf(const ImageOutput& output, const vhdx_inspect::Inspection& inspection) {
+  std::unique_ptr<Made> made = output.Make(inspection);
+  made->sound = inspection.verdict == vhdx_inspect::Verdict::kSound;
+  return made;
 }
 
 void ThrowIfInterrupted() {
@@ -36,8 +54,9 @@ void SequentialRun::Image(const ImageName& name) {
   // A read that the interrupt cut short would make a sound image look
   // damaged: its line is not written.
   ThrowIfInterrupted();
-  if (inspection.verdict != vhdx_inspect::Verdict::kSound) allSound_ = false;
-  WriteJsonLine(inspection, out_);
+  const std::unique_ptr<Made> made = MakeOf(output_, inspection);
+  if (!made->sound) allSound_ = false;
+  output_.Put(*made);
 }
 
 }  // namespace json_app

@@ -17,8 +17,6 @@
 namespace json_app {
 namespace {
 
-constexpr char kProgram[] = "vhdx-inspect-json: ";
-
 // Closes a list's file; standard input stays open for a later "-".
 struct CloseFile {
   void operator()(std::FILE* file) const {
@@ -45,8 +43,8 @@ std::unique_ptr<std::FILE, CloseFile> OpenList(const std::string& list) {
 
 std::string SystemMessage(int error) { return std::generic_category().message(error); }
 
-void ReportUnreadable(const std::string& shown, const std::string& cause, std::ostream& err) {
-  err << kProgram << "cannot read the list " << shown << ": " << cause << std::endl;
+void ReportUnreadable(const std::string& shown, const std::string& cause, std::ostream& err, std::string_view program) {
+  err << program << ": cannot read the list " << shown << ": " << cause << std::endl;
 }
 
 }  // namespace
@@ -76,9 +74,10 @@ void NameSplitter::TakeName() {
 }
 
 bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
-                  const std::function<void(const std::string& name)>& image, std::ostream& err) {
+                  const std::function<void(const std::string& name)>& image, std::ostream& err,
+                  std::string_view program) {
   if (!list.exact) {
-    ReportUnreadable(list.path, SystemMessage(ENOENT), err);
+    ReportUnreadable(list.path, SystemMessage(ENOENT), err, program);
     return false;
   }
   errno = 0;
@@ -87,13 +86,13 @@ bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
     // An open that an interrupt cut short (a FIFO without a writer yet) ends
     // the run, with no line about the list.
     ThrowIfInterrupted();
-    ReportUnreadable(list.path, SystemMessage(errno == 0 ? ENOENT : errno), err);
+    ReportUnreadable(list.path, SystemMessage(errno == 0 ? ENOENT : errno), err, program);
     return false;
   }
   bool whole = true;
   NameSplitter splitter(form, [&](const std::string& name, std::size_t number) {
     if (name.empty()) {
-      err << kProgram << list.path << ": name " << number << " is empty" << std::endl;
+      err << program << ": " << list.path << ": name " << number << " is empty" << std::endl;
       whole = false;
       return;
     }
@@ -113,7 +112,7 @@ bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
     if (got == sizeof buffer) continue;
     if (std::ferror(file.get())) {
       ThrowIfInterrupted();
-      ReportUnreadable(list.path, SystemMessage(errno == 0 ? EIO : errno), err);
+      ReportUnreadable(list.path, SystemMessage(errno == 0 ? EIO : errno), err, program);
       return false;
     }
     break;

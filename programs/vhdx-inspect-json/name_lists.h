@@ -51,11 +51,13 @@ class NameSplitter {
 
 // Reads the list `list` ("-": standard input) and hands `image` each of its
 // names in order. A list that cannot be read (opened or read to its end),
-// and each empty name in it, gets one line on `err`. Returns false when that
+// and each empty name in it, gets one line on `err`, after "<program>: ".
+// Returns false when that
 // happened. Raises RunInterrupted (image_run.h) once the user interrupted
 // the run, instead of a line about a read or an open that the interrupt cut
 // short.
 bool ReadNameList(const vhdx_programs::NamedPath& list, ListForm form,
-                  const std::function<void(const std::string& name)>& image, std::ostream& err);
+                  const std::function<void(const std::string& name)>& image, std::ostream& err,
+                  std::string_view program);
 
 }  // namespace json_app

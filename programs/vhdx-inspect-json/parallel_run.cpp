@@ -8,7 +8,6 @@
 
 #include "common/platform/run_control.h"
 #include "vhdx_inspect/inspect.h"
-#include "views/json/json_report.h"
 
 namespace json_app {
 namespace {
@@ -29,27 +28,24 @@ std::size_t Cores() {
   return cores == 0 ? 1 : cores;
 }
 
-struct ImageLine {
-  std::string line;
-  bool sound = false;
-};
-
 // Inspects `name` with the inspector `inspector` holds, or a new one when it
-// holds none, and makes its line.
-ImageLine InspectImage(const ImageName& name, std::unique_ptr<vhdx_inspect::Inspector>& inspector) {
+// holds none, and makes what `output` makes of it (its line).
+std::unique_ptr<Made> InspectImage(const ImageName& name, std::unique_ptr<vhdx_inspect::Inspector>& inspector,
+                                   const ImageOutput& output) {
   if (!inspector) {
     inspector = std::make_unique<vhdx_inspect::Inspector>(vhdx_inspect::ReadPolicy::kExaminedExtents,
                                                           vhdx_inspect::Structure::kChecked);
   }
   const vhdx_inspect::Inspection inspection = InspectNamed(*inspector, name);
-  return {vhdx_inspect::views::json::JsonLine(inspection), inspection.verdict == vhdx_inspect::Verdict::kSound};
+  return MakeOf(output, inspection);
 }
 
 }  // namespace
 
-ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
-    : out_(out),
+ParallelRun::ParallelRun(ImageOutput& output, std::ostream& err, unsigned jobs, std::string_view program)
+    : output_(output),
       err_(err),
+      program_(program),
       slots_(jobs == 0 ? 1 : jobs),
       cores_(Cores()),
       limit_(std::min(cores_, slots_.size())),
@@ -62,7 +58,7 @@ ParallelRun::ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs)
   idleInspectors_.reserve(slots_.size());
   try {
     StartWorkers();
-    if (workers_.empty()) alone_ = std::make_unique<SequentialRun>(out_);
+    if (workers_.empty()) alone_ = std::make_unique<SequentialRun>(output_);
   } catch (...) {
     // No destructor runs for a run whose constructor raised.
     StopAndJoin();
@@ -100,10 +96,10 @@ void ParallelRun::Work() noexcept {
     slot.taken = true;
     lock.unlock();
     // The slot's name stays as it is until its line is written, after done.
-    ImageLine done;
+    std::unique_ptr<Made> done;
     std::exception_ptr fault;
     try {
-      done = InspectImage(slot.name, inspector);
+      done = InspectImage(slot.name, inspector, output_);
     } catch (...) {
       fault = std::current_exception();
     }
@@ -112,8 +108,7 @@ void ParallelRun::Work() noexcept {
       slot.fault = std::move(fault);
       takeBefore_ = std::min(takeBefore_, index);
     } else {
-      slot.line = std::move(done.line);
-      slot.sound = done.sound;
+      slot.made = std::move(done);
     }
     slot.done = true;
     --active_;
@@ -151,15 +146,15 @@ void ParallelRun::WriteDone(std::unique_lock<std::mutex>& lock, bool wait) {
       Stop();
       std::rethrow_exception(fault);
     }
-    std::string line = std::move(slot.line);
-    if (!slot.sound) allSound_ = false;
+    const std::unique_ptr<Made> made = std::move(slot.made);
+    if (!made->sound) allSound_ = false;
     slot = Slot{};
     ++written_;
     // The write, outside the lock: the workers go on meanwhile. A failed
     // write raises here, in the scan's thread, and stops the workers first.
     lock.unlock();
     try {
-      WriteLine(line, out_);
+      output_.Put(*made);
     } catch (...) {
       Stop();
       throw;
@@ -204,7 +199,7 @@ void ParallelRun::StartWorkers() {
       lock.lock();
       most_ = std::max<std::size_t>(1, workers_.size());
       limit_ = most_;
-      err_ << "vhdx-inspect-json: cannot start a thread (" << e.what() << "): going on with ";
+      err_ << program_ << ": cannot start a thread (" << e.what() << "): going on with ";
       if (workers_.empty()) {
         err_ << "one image at a time" << std::endl;
       } else {

@@ -1,7 +1,8 @@
 // A bounded parallel ImageRun: up to N images inspected at once, each
-// inspection with an Inspector of its own, and the lines written in the order
-// the scan handed the images over, a few at a time once they and every line
-// before them are done (WriteDone). At most N images are in flight between
+// inspection with an Inspector of its own and made into what the run's
+// ImageOutput makes of it (vhdx-inspect-json: its line) on the same worker,
+// and put out in the order the scan handed the images over, a few at a time
+// once they and every one before them are done (WriteDone). At most N images are in flight between
 // the scan and the output, so memory does not grow with the size of the
 // folder.
 //
@@ -48,6 +49,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -65,8 +67,8 @@ std::size_t NextLimit(double busy, std::size_t limit, std::size_t cores, std::si
 class ParallelRun final : public ImageRun {
  public:
   // Up to `jobs` workers (at least 1); `err` takes the line about a thread
-  // that could not be started.
-  ParallelRun(std::ostream& out, std::ostream& err, unsigned jobs);
+  // that could not be started, after "<program>: ".
+  ParallelRun(ImageOutput& output, std::ostream& err, unsigned jobs, std::string_view program = "vhdx-inspect-json");
   ~ParallelRun() override;
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
@@ -78,9 +80,8 @@ class ParallelRun final : public ImageRun {
  private:
   struct Slot {
     ImageName name;
-    std::string line;  // the JSON line, once inspected
-    bool sound = false;
-    bool taken = false;  // a worker is on it
+    std::unique_ptr<Made> made;  // what the output made of it (its line), once inspected
+    bool taken = false;          // a worker is on it
     bool done = false;
     std::exception_ptr fault;  // raised on the worker instead of a line
   };
@@ -111,8 +112,9 @@ class ParallelRun final : public ImageRun {
   // next one first.
   void WriteDone(std::unique_lock<std::mutex>& lock, bool wait);
 
-  std::ostream& out_;
+  ImageOutput& output_;
   std::ostream& err_;
+  std::string_view program_;
   std::vector<Slot> slots_;       // slot of image i: i % slots_.size()
   std::uint64_t handedOver_ = 0;  // images given to Image()
   std::uint64_t written_ = 0;     // lines written

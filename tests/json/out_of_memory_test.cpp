@@ -183,7 +183,8 @@ TEST(JsonOutOfMemory, AStartThatRaisesJoinsTheThreadsItStarted) {
     {
       const testsupport::RefusedNew refuse(Counted::kThisThread, nth);
       try {
-        const json_app::ParallelRun run(out, err, 4);
+        json_app::JsonLines lines(out);
+        const json_app::ParallelRun run(lines, err, 4);
       } catch (const std::bad_alloc&) {
         raised = true;
       }

@@ -80,7 +80,8 @@ if command -v pkg-config >/dev/null && pkg-config --exists bash-completion; then
 fi
 for file in usr/bin/vhdx-inspect usr/share/man/man1/vhdx-inspect.1.gz "$completions_dir/vhdx-inspect" \
   usr/bin/vhdx-inspect-json usr/share/man/man1/vhdx-inspect-json.1.gz "$completions_dir/vhdx-inspect-json" \
-  usr/share/vhdx-inspect/vhdx-inspect-json.schema.json; do
+  usr/share/vhdx-inspect/vhdx-inspect-json.schema.json \
+  usr/bin/vhdx-inspect-report usr/share/man/man1/vhdx-inspect-report.1.gz "$completions_dir/vhdx-inspect-report"; do
   grep -qx "\./$file" <<<"$contents" || fail "the package does not hold /$file"
 done
 
@@ -152,6 +153,23 @@ for line in open(sys.argv[2], encoding="utf-8"):
 PY
     fail "the sample's line does not validate against the installed schema"
 fi
+
+# The installed report program: one page for the sample, status 0, with the
+# sample's row; and the same page from the JSON program's line.
+report_program=$root/usr/bin/vhdx-inspect-report
+"$report_program" -f "$sample" -o "$scratch/report.html" 2>"$scratch/report.err"
+status=$?
+[[ $status -eq 0 ]] || fail "vhdx-inspect-report -f sample exited with $status: $(cat "$scratch/report.err")"
+grep -q '^<!DOCTYPE html>' "$scratch/report.html" || fail "vhdx-inspect-report did not write an HTML page"
+grep -q 'data-verdict="sound"><td>1</td>' "$scratch/report.html" || fail "the page has no sound row for the sample"
+"$report_program" --from-json "$scratch/report.jsonl" >"$scratch/from-json.html" 2>"$scratch/report.err" ||
+  fail "vhdx-inspect-report --from-json exited with $?: $(cat "$scratch/report.err")"
+diff <(grep -v 'class="made"' "$scratch/report.html") <(grep -v 'class="made"' "$scratch/from-json.html") >/dev/null ||
+  fail "the page from the JSON line differs from the page of the scan"
+for page in vhdx-inspect-json vhdx-inspect-report; do
+  gzip -dc "$root/usr/share/man/man1/$page.1.gz" | groff -man -ww -z >"$scratch/groff.log" 2>&1
+  [[ -s $scratch/groff.log ]] && fail "groff -man -ww warns on $page.1: $(cat "$scratch/groff.log")"
+done
 
 # --- The installed manual page ------------------------------------------------
 page=$root/usr/share/man/man1/vhdx-inspect.1.gz
@@ -244,6 +262,19 @@ expect_completion $'images\nmore images' vhdx-inspect -p ''
 expect_completion $'more images' vhdx-inspect --vhdx-path = m
 expect_completion $'--vhdx-file\n--vhdx-path' vhdx-inspect --vhdx
 expect_completion '' vhdx-inspect -h ''
+
+# The report program's: its own options, files after -o and --from-json.
+report_completion=$root/$completions_dir/vhdx-inspect-report
+report_words() {
+  (cd "$scratch/files" && bash -c '
+    source "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _vhdx_inspect_report
+    printf "%s\n" "${COMPREPLY[@]}"' completion "$report_completion" "$@" | LC_ALL=C sort)
+}
+[[ $(report_words vhdx-inspect-report --ma) == --maps ]] || fail "completing --ma for the report program"
+[[ $(report_words vhdx-inspect-report --maps '') == $'all\ndamaged' ]] || fail "completing --maps for the report program"
+[[ $(report_words vhdx-inspect-report -o n) == notes.txt ]] || fail "completing -o for the report program"
 
 # bash-completion, when installed, loads it on demand from the installed place.
 if [[ -r /usr/share/bash-completion/bash_completion ]]; then

@@ -32,11 +32,11 @@ zip="$scratch/out/vhdx-inspect-$version-win64.zip"
 folder="$scratch/unpacked/vhdx-inspect-$version-win64"
 
 listing=$(cd "$folder" && find . -type f | sort | tr '\n' ' ')
-[[ "$listing" == "./README.md ./vhdx-inspect-json.exe ./vhdx-inspect-json.schema.json ./vhdx-inspect-json.txt ./vhdx-inspect.exe ./vhdx-inspect.txt " ]] ||
+[[ "$listing" == "./README.md ./vhdx-inspect-json.exe ./vhdx-inspect-json.schema.json ./vhdx-inspect-json.txt ./vhdx-inspect-report.exe ./vhdx-inspect-report.txt ./vhdx-inspect.exe ./vhdx-inspect.txt " ]] ||
   fail "the zip holds: $listing"
 
 # The manual as text: plain ASCII, every line ending with CR LF.
-for manual in "$folder/vhdx-inspect.txt" "$folder/vhdx-inspect-json.txt"; do
+for manual in "$folder/vhdx-inspect.txt" "$folder/vhdx-inspect-json.txt" "$folder/vhdx-inspect-report.txt"; do
   grep -q '^EXIT STATUS' <(tr -d '\r' <"$manual") || fail "$manual has no EXIT STATUS section"
   if LC_ALL=C grep -q -P '[^\x00-\x7f]' "$manual"; then fail "$manual is not plain ASCII"; fi
   if LC_ALL=C grep -q -v -P '\r$' "$manual"; then fail "a line of $manual does not end with CR LF"; fi
@@ -46,7 +46,7 @@ done
 # Only DLLs that every 64-bit Windows has (no C++ runtime, no Boost, no
 # winpthread beside the program).
 system_dlls=" kernel32.dll msvcrt.dll advapi32.dll bcrypt.dll user32.dll ntdll.dll ws2_32.dll shell32.dll ole32.dll "
-for program in vhdx-inspect.exe vhdx-inspect-json.exe; do
+for program in vhdx-inspect.exe vhdx-inspect-json.exe vhdx-inspect-report.exe; do
   while read -r dll; do
     lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")
     [[ "$system_dlls" == *" $lower "* ]] || fail "$program imports $dll"
@@ -62,6 +62,10 @@ help=$(cd "$folder" && "$wine" vhdx-inspect-json.exe -h </dev/null 2>/dev/null)
 status=$?
 [[ $status -eq 0 ]] || fail "vhdx-inspect-json.exe -h exits with $status"
 [[ "$help" == "Usage: vhdx-inspect-json "* ]] || fail "vhdx-inspect-json.exe -h prints: $help"
+help=$(cd "$folder" && "$wine" vhdx-inspect-report.exe -h </dev/null 2>/dev/null)
+status=$?
+[[ $status -eq 0 ]] || fail "vhdx-inspect-report.exe -h exits with $status"
+[[ "$help" == "Usage: vhdx-inspect-report "* ]] || fail "vhdx-inspect-report.exe -h prints: $help"
 
 if [[ $failures -ne 0 ]]; then
   echo "$failures failure(s)"
