@@ -12,7 +12,7 @@ Structure StructureOf(std::string_view check) {
   if (check == "header.log_place" || check == "header.log_guid") return Structure::kLog;
   if (check == "plugin.mbr_gpt_size_zero") return Structure::kPartitionArea;
   if (check == "plugin.trailer_offset_zero") return Structure::kGptTrailer;
-  if (check == "file.truncated") return Structure::kFileEnd;
+  if (check == "file.truncated" || check == "log.flushed_offset") return Structure::kFileEnd;
   if (check == "gpt.partition_name") return Structure::kPartition;
   if (check == "gpt.entry_array_crc" || check == "gpt.entry_array_crc_agreement" ||
       check == "gpt.number_of_partition_entries" || check == "gpt.size_of_partition_entry") {
@@ -24,6 +24,7 @@ Structure StructureOf(std::string_view check) {
   if (StartsWith(check, "header.")) return Structure::kHeaders;
   if (StartsWith(check, "region_table.")) return Structure::kRegionTables;
   if (StartsWith(check, "bat.")) return Structure::kBatRegion;
+  if (StartsWith(check, "log.")) return Structure::kLog;
   if (StartsWith(check, "partition_area.") || StartsWith(check, "partition_tables.")) {
     return Structure::kPartitionArea;
   }

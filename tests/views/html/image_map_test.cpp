@@ -55,6 +55,7 @@ TEST(ImageMap, DrawsTheFailureOverTheStructureItsCheckNames) {
   for (const auto& [check, label] : {std::pair{"bat.state", "BAT region"},
                                      {"metadata.flags", "metadata region"},
                                      {"header.log_place", "log"},
+                                     {"log.no_valid_sequence", "log"},
                                      {"partition_area.read", "partition-table area"}}) {
     std::string out;
     AppendImageMaps(out, Damaged(check), 1);
