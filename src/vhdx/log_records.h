@@ -33,7 +33,7 @@ struct LOG_ENTRY_HEADER {
   encoding::le_u64 FlushedFileOffset;
   encoding::le_u64 LastFileOffset;
 };
-static_assert(sizeof(LOG_ENTRY_HEADER) == kLogHeaderSlots * kLogDescriptorSize);
+static_assert(sizeof(LOG_ENTRY_HEADER) == std::size_t{kLogHeaderSlots} * kLogDescriptorSize);
 static_assert(offsetof(LOG_ENTRY_HEADER, Checksum) == 4);
 static_assert(offsetof(LOG_ENTRY_HEADER, SequenceNumber) == 16);
 static_assert(offsetof(LOG_ENTRY_HEADER, LogGuid) == 32);

@@ -112,7 +112,8 @@ class EntryReader {
   }
 
   static bool TakeDescriptor(std::span<const std::byte, kLogSectorSize> sector, std::uint32_t slot, Entry& entry) {
-    const auto d = LoadRecord<LOG_DESCRIPTOR>(std::span<const std::byte>(sector), slot * kLogDescriptorSize);
+    const auto d =
+        LoadRecord<LOG_DESCRIPTOR>(std::span<const std::byte>(sector), std::uint64_t{slot} * kLogDescriptorSize);
     if (!d || d->SequenceNumber.value() != entry.sequence) return false;
     const std::uint64_t fileOffset = d->FileOffset.value();
     if (fileOffset % kLogSectorSize != 0) return false;
