@@ -11,6 +11,7 @@
 #include "vhdx/crc32c.h"
 #include "vhdx/log_check.h"
 #include "vhdx/metadata_records.h"
+#include "vhdx/structure_finding.h"
 
 namespace vhdx_inspect::detail::vhdx {
 namespace {
@@ -58,19 +59,9 @@ constexpr StandardItem kStandardItems[] = {
     {&kParentLocatorGuid, "Parent Locator", 0, false},
 };
 
-std::string Number(std::uint64_t value) { return std::to_string(value); }
-
-std::string Bytes(std::uint64_t value) { return Number(value) + (value == 1 ? " byte" : " bytes"); }
+std::string Bytes(std::uint64_t value) { return Decimal(value) + (value == 1 ? " byte" : " bytes"); }
 
 std::int64_t Signed(std::uint64_t value) { return static_cast<std::int64_t>(value); }
-
-StructureFinding Make(Check check, Severity severity, std::string description) {
-  StructureFinding finding;
-  finding.check = check;
-  finding.severity = severity;
-  finding.description = std::move(description);
-  return finding;
-}
 
 // The CRC-32C of `structure` with its checksum field read as zero, against
 // the stored one; the bytes are not changed.
@@ -141,9 +132,9 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
   }
   record_.log_state = "unknown";
   if (!valid[0] && !valid[1]) {
-    findings_.push_back(Make(Check::kHeaderNoValidCopy, Severity::kFailure,
-                             "Neither header copy has a valid signature and checksum, so no reader can open the "
-                             "file."));
+    findings_.push_back(MakeFinding(Check::kHeaderNoValidCopy, Severity::kFailure,
+                                    "Neither header copy has a valid signature and checksum, so no reader can open the "
+                                    "file."));
     return;
   }
   // As a reader takes it: the valid copy, or of two the one with the greater
@@ -155,12 +146,12 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
   const std::size_t other = 1 - current;
   record_.headers[current].current = true;
   const VHDX_HEADER& header = headers[current];
-  const std::string name = "Header " + Number(current + 1);
+  const std::string name = "Header " + Decimal(current + 1);
 
   if (header.Version.value() != 1) {
     StructureFinding finding =
-        Make(Check::kHeaderVersion, Severity::kFailure,
-             name + ", the current one, has Version " + Number(header.Version.value()) + "; it should be 1.");
+        MakeFinding(Check::kHeaderVersion, Severity::kFailure,
+                    name + ", the current one, has Version " + Decimal(header.Version.value()) + "; it should be 1.");
     finding.index = current;
     finding.offset = offsets[current];
     finding.found = header.Version.value();
@@ -168,9 +159,9 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
     findings_.push_back(std::move(finding));
   }
   if (header.LogVersion.value() != 0) {
-    StructureFinding finding =
-        Make(Check::kHeaderLogVersion, Severity::kFailure,
-             name + ", the current one, has LogVersion " + Number(header.LogVersion.value()) + "; it should be 0.");
+    StructureFinding finding = MakeFinding(
+        Check::kHeaderLogVersion, Severity::kFailure,
+        name + ", the current one, has LogVersion " + Decimal(header.LogVersion.value()) + "; it should be 0.");
     finding.index = current;
     finding.offset = offsets[current];
     finding.found = header.LogVersion.value();
@@ -181,9 +172,9 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
   const std::uint32_t logLength = header.LogLength.value();
   if (logOffset % kMiB != 0 || logLength % kMiB != 0 || (logLength != 0 && logOffset < kHeaderSectionSize)) {
     StructureFinding finding =
-        Make(Check::kHeaderLogPlace, Severity::kFailure,
-             name + " places the log at offset " + Number(logOffset) + " with length " + Number(logLength) +
-                 "; both should be multiples of 1 MiB, beyond the 1 MiB header section.");
+        MakeFinding(Check::kHeaderLogPlace, Severity::kFailure,
+                    name + " places the log at offset " + Decimal(logOffset) + " with length " + Decimal(logLength) +
+                        "; both should be multiples of 1 MiB, beyond the 1 MiB header section.");
     finding.index = current;
     finding.offset = logOffset;
     findings_.push_back(std::move(finding));
@@ -200,27 +191,27 @@ void StructurePass::CheckHeaders(std::span<const std::byte, kExaminedHeaderSecti
 
   if (!valid[other]) {
     StructureFinding finding =
-        Make(Check::kHeaderCopyDamaged, Severity::kWarning,
-             "Header " + Number(other + 1) + " has " +
-                 (record_.headers[other].signature_valid ? "a wrong checksum" : "no valid signature") +
-                 ": the file still opens from header " + Number(current + 1) +
-                 ", but one more fault there would leave no header.");
+        MakeFinding(Check::kHeaderCopyDamaged, Severity::kWarning,
+                    "Header " + Decimal(other + 1) + " has " +
+                        (record_.headers[other].signature_valid ? "a wrong checksum" : "no valid signature") +
+                        ": the file still opens from header " + Decimal(current + 1) +
+                        ", but one more fault there would leave no header.");
     finding.index = other;
     finding.offset = offsets[other];
     findings_.push_back(std::move(finding));
   } else if (record_.headers[0].sequence_number == record_.headers[1].sequence_number) {
     StructureFinding finding =
-        Make(Check::kHeaderSameSequence, Severity::kWarning,
-             "Both header copies carry sequence number " + Number(record_.headers[0].sequence_number) +
-                 ", so the format names neither as the current one.");
+        MakeFinding(Check::kHeaderSameSequence, Severity::kWarning,
+                    "Both header copies carry sequence number " + Decimal(record_.headers[0].sequence_number) +
+                        ", so the format names neither as the current one.");
     finding.found = Signed(record_.headers[0].sequence_number);
     findings_.push_back(std::move(finding));
   } else if (headers[other].Version.value() != 1 || headers[other].LogVersion.value() != 0) {
     StructureFinding finding =
-        Make(Check::kHeaderCopyDamaged, Severity::kWarning,
-             "Header " + Number(other + 1) + " has Version " + Number(headers[other].Version.value()) +
-                 " and LogVersion " + Number(headers[other].LogVersion.value()) +
-                 "; they should be 1 and 0, so it could not stand in for header " + Number(current + 1) + ".");
+        MakeFinding(Check::kHeaderCopyDamaged, Severity::kWarning,
+                    "Header " + Decimal(other + 1) + " has Version " + Decimal(headers[other].Version.value()) +
+                        " and LogVersion " + Decimal(headers[other].LogVersion.value()) +
+                        "; they should be 1 and 0, so it could not stand in for header " + Decimal(current + 1) + ".");
     finding.index = other;
     finding.offset = offsets[other];
     findings_.push_back(std::move(finding));
@@ -258,26 +249,27 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
   };
   if (!valid[0]) {
     StructureFinding finding =
-        Make(Check::kRegionTableCopyDamaged, Severity::kFailure,
-             "Region table copy 1 has " + damage(0) +
-                 (valid[1] ? std::string(": readers that go by copy 1 refuse the file.")
-                           : ", and copy 2 has " + damage(1) + ": no reader can find the regions."));
+        MakeFinding(Check::kRegionTableCopyDamaged, Severity::kFailure,
+                    "Region table copy 1 has " + damage(0) +
+                        (valid[1] ? std::string(": readers that go by copy 1 refuse the file.")
+                                  : ", and copy 2 has " + damage(1) + ": no reader can find the regions."));
     finding.index = 0;
     finding.offset = offsets[0];
     findings_.push_back(std::move(finding));
   }
   if (valid[0] && !valid[1]) {
     StructureFinding finding =
-        Make(Check::kRegionTableCopyDamaged, Severity::kWarning,
-             "Region table copy 2 has " + damage(1) +
-                 ": the file still opens from copy 1, but one more fault there would leave no region table.");
+        MakeFinding(Check::kRegionTableCopyDamaged, Severity::kWarning,
+                    "Region table copy 2 has " + damage(1) +
+                        ": the file still opens from copy 1, but one more fault there would leave no region table.");
     finding.index = 1;
     finding.offset = offsets[1];
     findings_.push_back(std::move(finding));
   } else if (valid[0] && valid[1] && !same) {
-    StructureFinding finding = Make(Check::kRegionTableCopiesDiffer, Severity::kWarning,
-                                    "Region table copy 2 differs from copy 1, so the two cannot stand in for each "
-                                    "other.");
+    StructureFinding finding =
+        MakeFinding(Check::kRegionTableCopiesDiffer, Severity::kWarning,
+                    "Region table copy 2 differs from copy 1, so the two cannot stand in for each "
+                    "other.");
     finding.index = 1;
     finding.offset = offsets[1];
     findings_.push_back(std::move(finding));
@@ -287,9 +279,9 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
 
   const std::uint32_t count = record_.region_tables[used].entry_count;
   if (count > kMaxTableEntries) {
-    StructureFinding finding = Make(Check::kRegionTableEntryLimit, Severity::kFailure,
-                                    "Region table copy " + Number(used + 1) + " lists " + Number(count) +
-                                        " entries; the format allows at most 2047.");
+    StructureFinding finding = MakeFinding(Check::kRegionTableEntryLimit, Severity::kFailure,
+                                           "Region table copy " + Decimal(used + 1) + " lists " + Decimal(count) +
+                                               " entries; the format allows at most 2047.");
     finding.index = used;
     finding.offset = offsets[used];
     finding.found = count;
@@ -309,9 +301,10 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
         std::any_of(regions_.begin(), regions_.end(), [&](const RegionEntry& r) { return r.guid == region.guid; });
     if (repeated && !duplicate) {
       duplicate = true;
-      StructureFinding finding = Make(Check::kRegionTableDuplicateRegion, Severity::kFailure,
-                                      "Region table entry " + Number(i) + " repeats the GUID of an earlier entry (" +
-                                          RegionName(region.guid) + ").");
+      StructureFinding finding =
+          MakeFinding(Check::kRegionTableDuplicateRegion, Severity::kFailure,
+                      "Region table entry " + Decimal(i) + " repeats the GUID of an earlier entry (" +
+                          RegionName(region.guid) + ").");
       finding.index = i;
       finding.offset = region.offset;
       findings_.push_back(std::move(finding));
@@ -319,21 +312,21 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
     if ((region.offset % kMiB != 0 || region.length % kMiB != 0 || region.offset < kHeaderSectionSize) && !place) {
       place = true;
       StructureFinding finding =
-          Make(Check::kRegionTableRegionPlace, Severity::kFailure,
-               "Region table entry " + Number(i) + " (" + RegionName(region.guid) + ") lies at offset " +
-                   Number(region.offset) + " with length " + Number(region.length) +
-                   "; both should be multiples of 1 MiB, beyond the 1 MiB header section.");
+          MakeFinding(Check::kRegionTableRegionPlace, Severity::kFailure,
+                      "Region table entry " + Decimal(i) + " (" + RegionName(region.guid) + ") lies at offset " +
+                          Decimal(region.offset) + " with length " + Decimal(region.length) +
+                          "; both should be multiples of 1 MiB, beyond the 1 MiB header section.");
       finding.index = i;
       finding.offset = region.offset;
       findings_.push_back(std::move(finding));
     }
     if (!known && (region.required & 1) != 0 && !unknown) {
       unknown = true;
-      StructureFinding finding =
-          Make(Check::kRegionTableUnknownRequired, Severity::kFailure,
-               "Region table entry " + Number(i) +
-                   " names a region this format does not know and marks it required, so a conforming reader must "
-                   "refuse the file.");
+      StructureFinding finding = MakeFinding(
+          Check::kRegionTableUnknownRequired, Severity::kFailure,
+          "Region table entry " + Decimal(i) +
+              " names a region this format does not know and marks it required, so a conforming reader must "
+              "refuse the file.");
       finding.index = i;
       finding.offset = region.offset;
       findings_.push_back(std::move(finding));
@@ -346,8 +339,8 @@ void StructurePass::CheckRegionTables(std::span<const std::byte, kExaminedHeader
   for (const auto& [present, what] :
        {std::pair{bat_.has_value(), "the BAT region"}, std::pair{metadata_.has_value(), "the metadata region"}}) {
     if (present) continue;
-    StructureFinding finding = Make(Check::kRegionTableMissingRegion, Severity::kFailure,
-                                    "Region table copy " + Number(used + 1) + " does not list " + what + ".");
+    StructureFinding finding = MakeFinding(Check::kRegionTableMissingRegion, Severity::kFailure,
+                                           "Region table copy " + Decimal(used + 1) + " does not list " + what + ".");
     finding.index = used;
     findings_.push_back(std::move(finding));
   }
@@ -375,18 +368,18 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
   std::optional<METADATA_TABLE_HEADER> header;
   if (!RangeFits(limit, 0, sizeof(METADATA_TABLE_HEADER))) {
     findings.push_back(
-        Make(Check::kMetadataTable, Severity::kFailure, "The metadata region is too small to hold its table."));
+        MakeFinding(Check::kMetadataTable, Severity::kFailure, "The metadata region is too small to hold its table."));
     return;
   }
   if (LoadFrom(region, 0, header) || !header) return;
   const std::uint32_t count = header->EntryCount.value();
   if (header->Signature != kMetadataTableSignature || count > kMaxTableEntries ||
       !RangeFits(limit, sizeof(METADATA_TABLE_HEADER), std::uint64_t{count} * sizeof(METADATA_TABLE_ENTRY))) {
-    StructureFinding finding = Make(Check::kMetadataTable, Severity::kFailure,
-                                    header->Signature != kMetadataTableSignature
-                                        ? std::string("The metadata table has no valid signature.")
-                                        : "The metadata table lists " + Number(count) +
-                                              " entries; the format allows at most 2047, within the region.");
+    StructureFinding finding = MakeFinding(Check::kMetadataTable, Severity::kFailure,
+                                           header->Signature != kMetadataTableSignature
+                                               ? std::string("The metadata table has no valid signature.")
+                                               : "The metadata table lists " + Decimal(count) +
+                                                     " entries; the format allows at most 2047, within the region.");
     finding.found = count;
     finding.expected = kMaxTableEntries;
     findings.push_back(std::move(finding));
@@ -419,10 +412,10 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
       earlier = entries[j].ItemId == entry.ItemId && (entries[j].Flags.value() & 1) == (flags & 1);
     }
     if (earlier && once(0)) {
-      StructureFinding finding = Make(Check::kMetadataDuplicateItem, Severity::kFailure,
-                                      "Metadata table entry " + Number(i) +
-                                          " lists an item that an earlier entry "
-                                          "already lists.");
+      StructureFinding finding = MakeFinding(Check::kMetadataDuplicateItem, Severity::kFailure,
+                                             "Metadata table entry " + Decimal(i) +
+                                                 " lists an item that an earlier entry "
+                                                 "already lists.");
       finding.index = i;
       findings.push_back(std::move(finding));
     }
@@ -432,10 +425,10 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
     }
     if (known < 0 && isRequired && once(1)) {
       StructureFinding finding =
-          Make(Check::kMetadataUnknownRequiredItem, Severity::kFailure,
-               "Metadata table entry " + Number(i) +
-                   " names an item this format does not know and marks it required, so a conforming reader must "
-                   "refuse the file.");
+          MakeFinding(Check::kMetadataUnknownRequiredItem, Severity::kFailure,
+                      "Metadata table entry " + Decimal(i) +
+                          " names an item this format does not know and marks it required, so a conforming reader must "
+                          "refuse the file.");
       finding.index = i;
       findings.push_back(std::move(finding));
     }
@@ -443,12 +436,12 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
         length == 0 ? offset != 0 : (offset < kKiB64 || length > kMiB || !RangeFits(limit, offset, length));
     const bool tooShort = known >= 0 && kStandardItems[known].size != 0 && length < kStandardItems[known].size;
     if ((badPlace || tooShort) && once(2)) {
-      StructureFinding finding =
-          Make(Check::kMetadataItemPlace, Severity::kFailure,
-               "Metadata item " + Number(i) + (known >= 0 ? std::string(" (") + kStandardItems[known].name + ")" : "") +
-                   " lies at region offset " + Number(offset) + " with length " + Number(length) +
-                   (tooShort ? std::string(", too short for its value.")
-                             : "; an item should lie inside the region, at 64 KiB or later, and hold at most 1 MiB."));
+      StructureFinding finding = MakeFinding(
+          Check::kMetadataItemPlace, Severity::kFailure,
+          "Metadata item " + Decimal(i) + (known >= 0 ? std::string(" (") + kStandardItems[known].name + ")" : "") +
+              " lies at region offset " + Decimal(offset) + " with length " + Decimal(length) +
+              (tooShort ? std::string(", too short for its value.")
+                        : "; an item should lie inside the region, at 64 KiB or later, and hold at most 1 MiB."));
       finding.index = i;
       finding.found = Signed(offset);
       findings.push_back(std::move(finding));
@@ -459,9 +452,9 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
   std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.offset < b.offset; });
   for (std::size_t k = 1; k < placed.size(); ++k) {
     if (placed[k].offset < placed[k - 1].offset + placed[k - 1].length && once(2)) {
-      StructureFinding finding = Make(Check::kMetadataItemPlace, Severity::kFailure,
-                                      "Metadata items " + Number(placed[k - 1].index) + " and " +
-                                          Number(placed[k].index) + " overlap in the metadata region.");
+      StructureFinding finding = MakeFinding(Check::kMetadataItemPlace, Severity::kFailure,
+                                             "Metadata items " + Decimal(placed[k - 1].index) + " and " +
+                                                 Decimal(placed[k].index) + " overlap in the metadata region.");
       finding.index = placed[k].index;
       finding.found = Signed(placed[k].offset);
       findings.push_back(std::move(finding));
@@ -470,9 +463,9 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
   for (std::size_t k = 0; k < std::size(kStandardItems); ++k) {
     if (!kStandardItems[k].required || standard[k]) continue;
     if (once(3)) {
-      findings.push_back(Make(Check::kMetadataMissingItem, Severity::kFailure,
-                              std::string("The metadata table has no usable ") + kStandardItems[k].name +
-                                  " item, which every VHDX needs."));
+      findings.push_back(MakeFinding(Check::kMetadataMissingItem, Severity::kFailure,
+                                     std::string("The metadata table has no usable ") + kStandardItems[k].name +
+                                         " item, which every VHDX needs."));
     }
   }
 
@@ -487,8 +480,8 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
     facts.hasParent = (flags & 2) != 0;
     if (blockSize < kMiB || blockSize > 256 * kMiB || (blockSize & (blockSize - 1)) != 0) {
       StructureFinding finding =
-          Make(Check::kMetadataBlockSize, Severity::kFailure,
-               "The block size is " + Bytes(blockSize) + "; it should be a power of two from 1 MiB to 256 MiB.");
+          MakeFinding(Check::kMetadataBlockSize, Severity::kFailure,
+                      "The block size is " + Bytes(blockSize) + "; it should be a power of two from 1 MiB to 256 MiB.");
       finding.found = blockSize;
       finding.expected = kMiB;
       findings.push_back(std::move(finding));
@@ -496,9 +489,10 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
       facts.blockSize = blockSize;
     }
     if ((flags & ~std::uint32_t{3}) != 0) {
-      StructureFinding finding = Make(Check::kMetadataFlags, Severity::kFailure,
-                                      "The file parameters' flags are " + Number(flags) +
-                                          ": only the two lowest bits have a meaning, the others should be zero.");
+      StructureFinding finding =
+          MakeFinding(Check::kMetadataFlags, Severity::kFailure,
+                      "The file parameters' flags are " + Decimal(flags) +
+                          ": only the two lowest bits have a meaning, the others should be zero.");
       finding.found = flags;
       findings.push_back(std::move(finding));
     }
@@ -508,7 +502,7 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
     const std::uint32_t size = LoadRecord<encoding::le_u32>(std::span<const std::byte>(item))->value();
     if (size != 512 && size != 4096) {
       if (once(4)) {
-        StructureFinding finding = Make(
+        StructureFinding finding = MakeFinding(
             Check::kMetadataSectorSize, Severity::kFailure,
             std::string("The ") + kStandardItems[k].name + " is " + Bytes(size) + "; it should be 512 or 4096 bytes.");
         finding.found = size;
@@ -522,9 +516,10 @@ void CheckMetadataItems(RegionWindow& region, std::uint32_t regionLength, Metada
     const std::uint64_t size = LoadRecord<encoding::le_u64>(std::span<const std::byte>(item))->value();
     const bool aligned = !facts.logicalSectorSize || size % *facts.logicalSectorSize == 0;
     if (!aligned || size > kMaxVirtualDiskSize) {
-      StructureFinding finding = Make(Check::kMetadataDiskSize, Severity::kFailure,
-                                      "The virtual disk size is " + Bytes(size) +
-                                          "; it should be a multiple of the logical sector size and at most 64 TiB.");
+      StructureFinding finding =
+          MakeFinding(Check::kMetadataDiskSize, Severity::kFailure,
+                      "The virtual disk size is " + Bytes(size) +
+                          "; it should be a multiple of the logical sector size and at most 64 TiB.");
       finding.found = Signed(size);
       finding.expected = Signed(kMaxVirtualDiskSize);
       findings.push_back(std::move(finding));
@@ -623,10 +618,10 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
       overlapFound = true;
       std::string first = places[a].name;
       first[0] = static_cast<char>(first[0] - 'a' + 'A');
-      StructureFinding finding =
-          Make(Check::kFileOverlap, Severity::kFailure,
-               first + " (offset " + Number(places[a].offset) + ", " + Bytes(places[a].length) + ") overlaps " +
-                   places[b].name + " (offset " + Number(places[b].offset) + ", " + Bytes(places[b].length) + ").");
+      StructureFinding finding = MakeFinding(
+          Check::kFileOverlap, Severity::kFailure,
+          first + " (offset " + Decimal(places[a].offset) + ", " + Bytes(places[a].length) + ") overlaps " +
+              places[b].name + " (offset " + Decimal(places[b].offset) + ", " + Bytes(places[b].length) + ").");
       finding.offset = places[b].offset;
       findings.push_back(std::move(finding));
     }
@@ -663,10 +658,10 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
     bat.chunk_ratio = static_cast<std::uint32_t>(geometry->chunkRatio);
     bat.entries = geometry->entries;
     if (bat_->length / 8 < geometry->entries) {
-      StructureFinding finding =
-          Make(Check::kBatRegionSize, Severity::kFailure,
-               "The BAT region holds " + Bytes(bat_->length) + ", too small for the " + Number(geometry->entries) +
-                   " entries (" + Bytes(geometry->entries * 8) + ") that the virtual disk size needs.");
+      StructureFinding finding = MakeFinding(Check::kBatRegionSize, Severity::kFailure,
+                                             "The BAT region holds " + Bytes(bat_->length) + ", too small for the " +
+                                                 Decimal(geometry->entries) + " entries (" +
+                                                 Bytes(geometry->entries * 8) + ") that the virtual disk size needs.");
       finding.offset = bat_->offset;
       finding.found = bat_->length;
       finding.expected = Signed(geometry->entries * 8);
@@ -692,10 +687,10 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
         got += now;
       }
       if (!read || got < want) {
-        StructureFinding finding = Make(
-            Check::kBatRead, Severity::kFailure,
-            "The BAT cannot be read at offset " + Number(bat_->offset + done * 8) +
-                (read ? std::string(": the file ended early.") : " (system status " + Number(file.LastError()) + ")."));
+        StructureFinding finding = MakeFinding(Check::kBatRead, Severity::kFailure,
+                                               "The BAT cannot be read at offset " + Decimal(bat_->offset + done * 8) +
+                                                   (read ? std::string(": the file ended early.")
+                                                         : " (system status " + Decimal(file.LastError()) + ")."));
         finding.offset = bat_->offset + done * 8;
         findings.push_back(std::move(finding));
         break;
@@ -739,18 +734,18 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
         }
         const char* kind = bitmap ? "sector bitmap" : "payload block";
         if (!allowed && badState++ == 0) {
-          stateFinding = Make(Check::kBatState, Severity::kFailure,
-                              "BAT entry " + Number(index) + " (a " + kind + " entry) is in state " + Number(state) +
-                                  ", which the format does not allow for it" +
-                                  (facts.hasParent ? "" : " in a disk without a parent") + ".");
+          stateFinding = MakeFinding(Check::kBatState, Severity::kFailure,
+                                     "BAT entry " + Decimal(index) + " (a " + kind + " entry) is in state " +
+                                         Decimal(state) + ", which the format does not allow for it" +
+                                         (facts.hasParent ? "" : " in a disk without a parent") + ".");
           stateFinding->index = index;
           stateFinding->offset = offset;
           stateFinding->found = state;
         }
         if ((entry >> 3 & 0x1FFFF) != 0 && badReserved++ == 0) {
           reservedFinding =
-              Make(Check::kBatReservedBits, Severity::kFailure,
-                   "BAT entry " + Number(index) + " has reserved bits set (value " + Number(entry) + ").");
+              MakeFinding(Check::kBatReservedBits, Severity::kFailure,
+                          "BAT entry " + Decimal(index) + " has reserved bits set (value " + Decimal(entry) + ").");
           reservedFinding->index = index;
           reservedFinding->offset = offset;
         }
@@ -773,9 +768,9 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
           on = "a block that an earlier entry locates";
         }
         if (!on.empty() && overlapping++ == 0) {
-          overlapFinding = Make(Check::kBatBlockOverlap, Severity::kFailure,
-                                "BAT entry " + Number(index) + " (state " + Number(state) + ") puts its " + kind +
-                                    " at offset " + Number(offset) + ", on " + on + ".");
+          overlapFinding = MakeFinding(Check::kBatBlockOverlap, Severity::kFailure,
+                                       "BAT entry " + Decimal(index) + " (state " + Decimal(state) + ") puts its " +
+                                           kind + " at offset " + Decimal(offset) + ", on " + on + ".");
           overlapFinding->index = index;
           overlapFinding->offset = offset;
           overlapFinding->found = state;
@@ -787,7 +782,7 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
     const auto withCount = [](std::optional<StructureFinding>& finding, std::uint64_t all) {
       if (finding && all > 1) {
         finding->description.pop_back();
-        finding->description += " (" + Number(all) + " entries in all).";
+        finding->description += " (" + Decimal(all) + " entries in all).";
       }
     };
     withCount(stateFinding, badState);
@@ -826,16 +821,16 @@ void StructurePass::Finish(platform::File& file, std::uint64_t fileSize, RegionW
       what += what.empty() ? "" : ", and ";
       if (lostBlocks == presentBlocks) {
         what += lostBlocks == 1 ? std::string("its one present block")
-                                : "all " + Number(lostBlocks) + " of its present blocks";
+                                : "all " + Decimal(lostBlocks) + " of its present blocks";
       } else {
-        what += Number(lostBlocks) + " of its " + Number(presentBlocks) + " present blocks";
+        what += Decimal(lostBlocks) + " of its " + Decimal(presentBlocks) + " present blocks";
       }
     }
     const bool singular = cut.size() + (lostBlocks != 0 ? 1 : 0) == 1 && lostBlocks <= 1;
-    StructureFinding finding = Make(Check::kFileTruncated, Severity::kFailure,
-                                    "The file ends at byte " + Number(fileSize) + " but should reach to byte " +
-                                        Number(neededEnd) + ": " + what + (singular ? " lies" : " lie") +
-                                        " past its end, so it was cut short (copy it again from its source).");
+    StructureFinding finding = MakeFinding(Check::kFileTruncated, Severity::kFailure,
+                                           "The file ends at byte " + Decimal(fileSize) + " but should reach to byte " +
+                                               Decimal(neededEnd) + ": " + what + (singular ? " lies" : " lie") +
+                                               " past its end, so it was cut short (copy it again from its source).");
     if (firstLost) finding.index = *firstLost;
     finding.offset = fileSize;
     finding.found = Signed(fileSize);
